@@ -1,0 +1,14 @@
+// Windows-1254 (Turkish) <-> UTF-8, for the command line's text in and out.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kalvor::cli {
+
+// Characters that Windows-1254 cannot hold become a space (a separator for the engine), the same
+// choice the engine makes for UTF-16 text. Throws CliError on bytes that are not UTF-8.
+std::string Utf8ToCp1254(std::string_view utf8);
+std::string Cp1254ToUtf8(std::string_view text);
+
+}  // namespace kalvor::cli

@@ -1,0 +1,94 @@
+// kalvor: the engine core on the command line.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "Cli.h"
+#include "EngineHost.h"
+#include "Framework.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: kalvor COMMAND [OPTIONS] [TEXT | -f FILE | -]\n"
+    "\n"
+    "Turkish text to speech. Text is UTF-8, given as arguments, in a file (-f) or on standard\n"
+    "input (- or nothing).\n"
+    "\n"
+    "Commands:\n"
+    "  say        speak the text into a 16000 Hz mono 16-bit WAV file\n"
+    "               --voice male|female|PATH  voice to use (default: male)\n"
+    "               --rate N                  playback rate in percent, 0..200 (default 100)\n"
+    "               -o FILE.wav               output file (default: standard output when it is\n"
+    "                                         not a terminal)\n"
+    "  sentences  print each sentence as the engine reads it: its kind (. ? !), a TAB, the text\n"
+    "  units      print the speech units in speaking order, an empty line after each sentence\n"
+    "  voice      make and inspect speech data files: kalvor voice --help\n"
+    "\n"
+    "Options for every command:\n"
+    "  --thousands C   thousands separator for reading numbers (default .)\n"
+    "  --decimal C     decimal separator for reading numbers (default ,)\n"
+    "  -h, --help      this help\n"
+    "  --version       the version\n"
+    "\n"
+    "Examples:\n"
+    "  kalvor say -o merhaba.wav \"Merhaba, nasılsınız?\"\n"
+    "  kalvor units \"Bu bir kitap.\"\n"
+    "  kalvor sentences -f haber.txt\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kalvor::cli;
+  try {
+    std::vector<std::string> rest;
+    char thousands = '.', decimal = ',';
+    std::string command;
+    Args all(std::vector<std::string>(argv + 1, argv + argc));
+    while (!all.Done()) {
+      std::string a = all.Next();
+      if (a == "--thousands") {
+        thousands = SingleChar(a, all.Value(a));
+      } else if (a == "--decimal") {
+        decimal = SingleChar(a, all.Value(a));
+      } else if (command.empty() && (a == "-h" || a == "--help")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+      } else if (command.empty() && a == "--version") {
+        std::puts("kalvor 1.0.0");
+        return 0;
+      } else if (command.empty() && !a.empty() && a[0] != '-') {
+        command = a;
+      } else if (command.empty()) {
+        throw CliError("unknown option " + a + " (kalvor --help)", 2);
+      } else {
+        rest.push_back(a);
+      }
+    }
+    if (thousands == decimal)
+      throw CliError("the thousands and decimal separators must differ", 2);
+    kalvor::host::SetNumberSeparators(thousands, decimal);
+
+    Args args(rest);
+    if (command == "say") return CmdSay(args);
+    if (command == "sentences") return CmdSentences(args);
+    if (command == "units") return CmdUnits(args);
+    if (command == "voice") return CmdVoice(args);
+    if (command.empty()) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    throw CliError("unknown command \"" + command + "\" (kalvor --help)", 2);
+  } catch (const CliError& e) {
+    std::fprintf(stderr, "kalvor: %s\n", e.what());
+    return e.exit_code;
+  } catch (const kalvor::Exception& e) {
+    std::fprintf(stderr, "kalvor: %s\n", e.what());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kalvor: %s\n", e.what());
+    return 1;
+  }
+}
