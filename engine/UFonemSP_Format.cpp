@@ -1,1 +1,289 @@
-// (being written)
+#include "UFonemSP_Format.h"
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <system_error>
+
+#include "Framework.h"
+
+#ifdef _WIN32
+#include <share.h>
+#endif
+
+namespace kalvor {
+namespace {
+
+std::int32_t GetInt32LE(const std::uint8_t* p) {
+  std::uint32_t v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+                    std::uint32_t(p[3]) << 24;
+  return static_cast<std::int32_t>(v);
+}
+
+void PutInt32LE(std::uint8_t* p, std::int32_t value) {
+  auto v = static_cast<std::uint32_t>(value);
+  p[0] = std::uint8_t(v);
+  p[1] = std::uint8_t(v >> 8);
+  p[2] = std::uint8_t(v >> 16);
+  p[3] = std::uint8_t(v >> 24);
+}
+
+bool IsBlank(unsigned char c) {
+  return c <= 32;
+}
+
+std::string TrimName(const std::uint8_t* p) {
+  std::size_t b = 0, e = spd::kNameSize;
+  while (b < e && IsBlank(p[b])) ++b;
+  while (e > b && IsBlank(p[e - 1])) --e;
+  return std::string(reinterpret_cast<const char*>(p) + b, e - b);
+}
+
+// A name for a message: printable ASCII as is, anything else as \xNN.
+std::string ShowName(std::string_view name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c > 32 && c < 127) {
+      out += char(c);
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+std::string Reason(int err) {
+  return std::generic_category().message(err);
+}
+
+bool SeekTo(std::FILE* f, std::uint64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+std::FILE* OpenForWriting(const std::filesystem::path& p) {
+#ifdef _WIN32
+  return _wfopen(p.c_str(), L"wb");
+#else
+  return std::fopen(p.c_str(), "wb");
+#endif
+}
+
+}  // namespace
+
+std::string PathText(const std::filesystem::path& p) {
+  std::u8string s = p.u8string();
+  return std::string(s.begin(), s.end());
+}
+
+std::string StoredUnitName(std::string_view name) {
+  std::string s(name);
+  for (char& c : s)
+    if (c == spd::kDottedCapitalI) c = '0';
+  return s;
+}
+
+// --- reading ---------------------------------------------------------------------------------
+
+SpeechDataFile::SpeechDataFile(const std::filesystem::path& path) : path_(path) {
+  auto fail = [&](int err) {
+    throw Exception("Cannot open file \"" + PathText(path_) + "\". " + Reason(err));
+  };
+  std::error_code ec;
+  // A directory opens for reading on some systems and only fails at the first read.
+  if (std::filesystem::is_directory(path_, ec)) fail(EISDIR);
+  errno = 0;
+#ifdef _WIN32
+  f_ = _wfsopen(path_.c_str(), L"rb", _SH_DENYWR);
+#else
+  f_ = std::fopen(path_.c_str(), "rb");
+#endif
+  if (!f_) fail(errno ? errno : ENOENT);
+#ifdef _WIN32
+  bool sized = _fseeki64(f_, 0, SEEK_END) == 0;
+  long long end = sized ? _ftelli64(f_) : -1;
+#else
+  bool sized = fseeko(f_, 0, SEEK_END) == 0;
+  long long end = sized ? static_cast<long long>(ftello(f_)) : -1;
+#endif
+  if (end < 0) {
+    int err = errno ? errno : EIO;
+    std::fclose(f_);
+    f_ = nullptr;
+    fail(err);
+  }
+  size_ = static_cast<std::uint64_t>(end);
+}
+
+SpeechDataFile::~SpeechDataFile() {
+  if (f_) std::fclose(f_);
+}
+
+std::size_t SpeechDataFile::ReadSome(std::uint64_t offset, void* dst, std::size_t n) {
+  if (n == 0 || offset >= size_) return 0;
+  if (!SeekTo(f_, offset)) return 0;
+  return std::fread(dst, 1, n, f_);
+}
+
+void SpeechDataFile::ReadAt(std::uint64_t offset, void* dst, std::size_t n) {
+  if (n == 0) return;
+  if (offset > size_ || n > size_ - offset || ReadSome(offset, dst, n) != n)
+    throw Exception(kMsgStreamRead);
+}
+
+SpeechDataTable ReadSpeechDataTable(SpeechDataFile& file) {
+  SpeechDataTable t;
+  std::uint8_t head[spd::kHeaderSize];
+  // One read for the whole header; a file that ends inside it is judged field by field, so that a
+  // short file with the wrong magic or version still gets the message that names its fault.
+  std::size_t got = file.ReadSome(0, head, sizeof head);
+  if (got < 6 || std::memcmp(head, spd::kMagic, 6) != 0) throw Exception(kMsgDataCorrupt);
+  if (got < 7) throw Exception(kMsgDataCorrupt);
+  if (head[6] != spd::kVersionMajor) throw Exception(kMsgVersionMismatch);
+  if (got < 8) throw Exception(kMsgDataCorrupt);
+  if (head[7] != spd::kVersionMinor) throw Exception(kMsgVersionMismatch);
+  if (got < spd::kHeaderSize) throw Exception(kMsgDataCorrupt);
+  t.sampleWidth = head[8];
+  t.entryCount = GetInt32LE(head + 9);
+  if (t.entryCount <= 0) return t;
+
+  // The table must fit in the file before any room is made for it.
+  std::uint64_t room = (file.Size() - spd::kHeaderSize) / spd::kEntrySize;
+  if (static_cast<std::uint64_t>(t.entryCount) > room) throw Exception(kMsgDataCorrupt);
+
+  t.entries.reserve(static_cast<std::size_t>(t.entryCount));
+  constexpr std::size_t kChunk = 4096;  // entries per read
+  std::vector<std::uint8_t> buf;
+  std::uint64_t pos = spd::kHeaderSize;
+  std::size_t left = static_cast<std::size_t>(t.entryCount);
+  while (left > 0) {
+    std::size_t n = left < kChunk ? left : kChunk;
+    buf.resize(n * spd::kEntrySize);
+    if (file.ReadSome(pos, buf.data(), buf.size()) != buf.size())
+      throw Exception(kMsgDataCorrupt);  // the file shrank under us
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t* e = buf.data() + i * spd::kEntrySize;
+      t.entries.push_back({TrimName(e), GetInt32LE(e + 3), GetInt32LE(e + 7)});
+    }
+    pos += buf.size();
+    left -= n;
+  }
+  return t;
+}
+
+bool EntryInFile(const SpeechDataEntry& e, std::uint64_t fileSize) {
+  if (e.length == 0) return true;
+  if (e.offset < 0 || e.length < 0) return false;
+  return static_cast<std::uint64_t>(e.offset) + static_cast<std::uint64_t>(e.length) <= fileSize;
+}
+
+std::vector<std::uint8_t> ReadEntrySamples(SpeechDataFile& file, const SpeechDataEntry& e) {
+  if (!EntryInFile(e, file.Size())) throw Exception(kMsgStreamRead);
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(e.length));
+  file.ReadAt(static_cast<std::uint64_t>(e.offset), out.data(), out.size());
+  return out;
+}
+
+// --- writing ---------------------------------------------------------------------------------
+
+std::vector<std::uint8_t> EncodeSpeechData(std::uint8_t sampleWidth,
+                                           const std::vector<SpeechUnit>& units,
+                                           const SpeechDataWriteOptions& options) {
+  if (sampleWidth != 1 && sampleWidth != 2)
+    throw Exception("sample width " + std::to_string(sampleWidth) + " is not 1 or 2");
+  constexpr std::uint64_t kLimit = std::numeric_limits<std::int32_t>::max();
+
+  std::vector<std::string> names;
+  names.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    std::string name = StoredUnitName(units[i].name);
+    std::string where = "unit " + std::to_string(i + 1) + " \"" + ShowName(units[i].name) + "\"";
+    if (name.empty()) throw Exception("unit " + std::to_string(i + 1) + " has no name");
+    if (name.size() > spd::kNameSize) throw Exception(where + ": a name has at most 3 characters");
+    for (unsigned char c : name)
+      if (IsBlank(c)) throw Exception(where + ": spaces and control characters cannot be stored");
+    if (sampleWidth == 2 && units[i].samples.size() % 2 != 0)
+      throw Exception(where + ": odd number of bytes for 16-bit samples");
+    names.push_back(std::move(name));
+  }
+
+  std::uint64_t tableEnd = spd::kHeaderSize + std::uint64_t(spd::kEntrySize) * units.size();
+  if (tableEnd > kLimit) throw Exception("too many units for a speech data file");
+
+  // Sample placement: in unit order; with sharing, a repeated sample vector points at its first
+  // copy.
+  struct Less {
+    bool operator()(const std::vector<std::uint8_t>* a, const std::vector<std::uint8_t>* b) const {
+      return *a < *b;
+    }
+  };
+  std::map<const std::vector<std::uint8_t>*, std::uint64_t, Less> placed;
+  std::vector<std::uint64_t> offsets(units.size());
+  std::uint64_t end = tableEnd;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const auto& s = units[i].samples;
+    if (options.shareIdenticalSamples) {
+      auto it = placed.find(&s);
+      if (it != placed.end()) {
+        offsets[i] = it->second;
+        continue;
+      }
+      placed.emplace(&s, end);
+    }
+    offsets[i] = end;
+    end += s.size();
+    if (end > kLimit) throw Exception("the units do not fit in a speech data file (2 GiB at most)");
+  }
+
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(end), 0);
+  std::memcpy(out.data(), spd::kMagic, 6);
+  out[6] = spd::kVersionMajor;
+  out[7] = spd::kVersionMinor;
+  out[8] = sampleWidth;
+  PutInt32LE(out.data() + 9, static_cast<std::int32_t>(units.size()));
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    std::uint8_t* e = out.data() + spd::kHeaderSize + i * spd::kEntrySize;
+    std::memcpy(e, names[i].data(), names[i].size());  // the rest stays zero
+    PutInt32LE(e + 3, static_cast<std::int32_t>(offsets[i]));
+    PutInt32LE(e + 7, static_cast<std::int32_t>(units[i].samples.size()));
+    if (!units[i].samples.empty())
+      std::memcpy(out.data() + offsets[i], units[i].samples.data(), units[i].samples.size());
+  }
+  return out;
+}
+
+void WriteSpeechData(const std::filesystem::path& path, std::uint8_t sampleWidth,
+                     const std::vector<SpeechUnit>& units, const SpeechDataWriteOptions& options) {
+  std::vector<std::uint8_t> bytes = EncodeSpeechData(sampleWidth, units, options);
+  std::filesystem::path tmp = path;
+  tmp += ".tmp";
+  errno = 0;
+  std::FILE* f = OpenForWriting(tmp);
+  if (!f)
+    throw Exception("Cannot create file \"" + PathText(tmp) + "\". " + Reason(errno ? errno : EIO));
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  int err = errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  std::error_code ec;
+  if (!ok) {
+    std::filesystem::remove(tmp, ec);
+    throw Exception("Cannot write file \"" + PathText(tmp) + "\". " + Reason(err ? err : EIO));
+  }
+  std::filesystem::rename(tmp, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(tmp, ignored);
+    throw Exception("Cannot create file \"" + PathText(path) + "\". " + ec.message());
+  }
+}
+
+}  // namespace kalvor
