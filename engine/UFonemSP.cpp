@@ -1,1 +1,138 @@
-// (being written)
+#include "UFonemSP.h"
+
+#include <cmath>
+
+#include "EngineHost.h"
+
+namespace kalvor {
+namespace {
+
+// Letter case is ignored by folding both names to capitals with one fixed rule: ASCII, then the
+// Windows-1254 letters (ç ğ ı ö ş ü and the other Latin ones). The dotted capital I folds to the
+// "0" that stands for it in stored names, so a hand-made file that spells it out still matches.
+unsigned char FoldChar(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+  switch (c) {
+    case 0xFD:
+      return 'I';  // dotless small i
+    case 0xDD:
+      return '0';  // dotted capital I
+    case 0x9A:
+      return 0x8A;  // s with caron
+    case 0x9C:
+      return 0x8C;  // oe
+    case 0xFF:
+      return 0x9F;  // y with diaeresis
+    default:
+      break;
+  }
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
+  return c;
+}
+
+// Names hold at most 3 bytes, so a folded name and its length fit in one number.
+std::uint32_t NameKey(std::string_view name) {
+  std::uint32_t key = static_cast<std::uint32_t>(name.size()) << 24;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    key |= std::uint32_t(FoldChar(static_cast<unsigned char>(name[i]))) << (16 - 8 * i);
+  return key;
+}
+
+bool IsBareName(const std::filesystem::path& p) {
+  for (auto c : p.native())
+    if (c == '/' || c == '\\' || c == ':') return false;
+  return true;
+}
+
+// pos taken to the nearest integer, a tie going to the even one. Written out rather than left to
+// the floating-point environment, which a host program may have changed.
+std::int64_t RoundHalfEven(double pos) {
+  double fl = std::floor(pos);
+  double frac = pos - fl;
+  auto i = static_cast<std::int64_t>(fl);
+  if (frac > 0.5) return i + 1;
+  if (frac < 0.5) return i;
+  return (i % 2 == 0) ? i : i + 1;
+}
+
+}  // namespace
+
+TFonemList::TFonemList() = default;
+
+TFonemList::~TFonemList() {
+  Clear();
+}
+
+void TFonemList::Clear() {
+  FList.clear();
+  FList.shrink_to_fit();
+  FIndex.clear();
+  FData.reset();
+}
+
+void TFonemList::LoadFromFile(const std::filesystem::path& FileName) {
+  std::filesystem::path path = FileName;
+  if (!FileName.empty() && IsBareName(FileName)) path = host::ModuleDirectory() / FileName;
+  if (path == FFileName && FData) return;
+
+  FFileName = path;
+  Clear();
+  FData = std::make_unique<SpeechDataFile>(path);
+  // The file stays open even when its contents are refused: the same path is then not read again
+  // until another file has been loaded.
+  SpeechDataTable table = ReadSpeechDataTable(*FData);
+  FSampleWidth = table.sampleWidth;
+
+  FList.reserve(table.entries.size());
+  FIndex.reserve(table.entries.size());
+  for (auto& e : table.entries) {
+    FIndex.emplace(NameKey(e.name), static_cast<std::uint32_t>(FList.size()));  // first one wins
+    FList.emplace_back(std::move(e.name), Entry{e.offset, e.length});
+  }
+}
+
+void TFonemList::AppendUnit(std::string_view Name, TMemoryStream& Dest, std::int32_t Rate) {
+  if (Name.empty() || Name.size() > spd::kNameSize || !FData) return;
+  auto it = FIndex.find(NameKey(Name));  // the key folds code 221 to "0" as the file stores it
+  if (it == FIndex.end()) return;
+  const Entry& e = FList[it->second].second;
+  if (e.Length == 0) return;
+  if (!EntryInFile({{}, e.Offset, e.Length}, FData->Size())) throw Exception(kMsgStreamRead);
+
+  // Only whole samples: an odd last byte of a 16-bit unit would shift every later sample of the
+  // output by one byte.
+  std::size_t sampleSize = FSampleWidth == 2 ? 2 : 1;
+  std::size_t bytes = static_cast<std::size_t>(e.Length) / sampleSize * sampleSize;
+  if (bytes == 0) return;
+  std::vector<std::uint8_t> scratch(bytes);
+  FData->ReadAt(static_cast<std::uint64_t>(e.Offset), scratch.data(), bytes);
+  if (Rate == 100)
+    Dest.Write(scratch.data(), bytes);
+  else
+    ConvertRate(scratch.data(), bytes, FSampleWidth, Rate, Dest);
+}
+
+void TFonemList::ConvertRate(const std::uint8_t* src, std::size_t bytes, std::uint8_t SampleWidth,
+                             std::int32_t Rate, TMemoryStream& Dest) {
+  std::size_t sampleSize = SampleWidth == 2 ? 2 : 1;
+  std::size_t n = bytes / sampleSize;
+  if (n == 0) return;
+  const auto last = static_cast<std::int64_t>(n - 1);
+  const double step = Rate / 100.0;
+  std::vector<std::uint8_t> out;
+  out.reserve(n * sampleSize);
+  double pos = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    // Negative rates lie outside the engine's range; they repeat the first sample rather than
+    // reach before it.
+    std::int64_t index = pos <= 0.0 ? 0 : RoundHalfEven(pos);
+    if (index > last) index = last;
+    const std::uint8_t* s = src + static_cast<std::size_t>(index) * sampleSize;
+    out.insert(out.end(), s, s + sampleSize);
+    pos += step;
+    if (pos >= static_cast<double>(last)) break;
+  }
+  Dest.Write(out.data(), out.size());
+}
+
+}  // namespace kalvor

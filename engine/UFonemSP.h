@@ -9,7 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include <unordered_map>
+
 #include "Framework.h"
+#include "UFonemSP_Format.h"
 
 namespace kalvor {
 
@@ -30,20 +33,29 @@ class TFonemList {
   void LoadFromFile(const std::filesystem::path& FileName);
   void Clear();
   // Appends the samples of the first unit called Name (any letter case; code 221 stands as "0")
-  // at Rate percent. Nothing for an empty or unknown name.
+  // at Rate percent. Nothing for an empty or unknown name. Only whole samples are appended.
+  // Throws Exception("Stream read error") when the unit's range is not inside the file.
   void AppendUnit(std::string_view Name, TMemoryStream& Dest, std::int32_t Rate);
+
+  // Nearest-sample rate conversion of the whole samples in src (SampleWidth 2: 16-bit, anything
+  // else: 8-bit), appended to Dest: at most as many samples as src holds, the first always, no
+  // index past the last.
+  static void ConvertRate(const std::uint8_t* src, std::size_t bytes, std::uint8_t SampleWidth,
+                          std::int32_t Rate, TMemoryStream& Dest);
 
   std::uint8_t SampleWidth() const { return FSampleWidth; }
   const std::filesystem::path& FileName() const { return FFileName; }
   std::size_t Count() const { return FList.size(); }
+  // Whether a data file is open (also after a load that failed on its contents).
+  bool IsOpen() const { return FData != nullptr; }
   const std::vector<std::pair<std::string, Entry>>& List() const { return FList; }
 
  private:
-  class DataFile;
-
   std::vector<std::pair<std::string, Entry>> FList;
+  // Folded name -> index of its first entry in FList, so duplicates still resolve to the first.
+  std::unordered_map<std::uint32_t, std::uint32_t> FIndex;
   std::filesystem::path FFileName;
-  std::unique_ptr<DataFile> FData;
+  std::unique_ptr<SpeechDataFile> FData;
   std::uint8_t FSampleWidth = 0;
 };
 
