@@ -1,5 +1,113 @@
+// kalvor sentences / kalvor units: the text front end's stages on their own, for checking how the
+// engine reads a text without speaking it.
+#include <cstdio>
+#include <string>
+
 #include "Cli.h"
+#include "Cp1254.h"
+#include "StrPlaySP.h"
+
 namespace kalvor::cli {
-int CmdSentences(Args) { throw CliError("sentences: not built yet"); }
-int CmdUnits(Args) { throw CliError("units: not built yet"); }
+namespace {
+
+const char kSentencesHelp[] =
+    "Usage: kalvor sentences [TEXT | -f FILE | -]\n"
+    "\n"
+    "Prints every sentence as the engine speaks it: its kind (. statement, ? question,\n"
+    "! exclamation), a TAB, and the sentence after its words were joined and its numbers\n"
+    "read as words. Text is UTF-8, from the arguments, a file (-f) or standard input.\n"
+    "\n"
+    "  --thousands C   thousands separator for reading numbers (default .)\n"
+    "  --decimal C     decimal separator for reading numbers (default ,)\n"
+    "  -h, --help      this help\n";
+
+const char kUnitsHelp[] =
+    "Usage: kalvor units [TEXT | -f FILE | -]\n"
+    "\n"
+    "Prints the speech unit names in speaking order, one per line, and an empty line for the\n"
+    "pause after every sentence. Text is UTF-8, from the arguments, a file (-f) or standard\n"
+    "input.\n"
+    "\n"
+    "  --thousands C   thousands separator for reading numbers (default .)\n"
+    "  --decimal C     decimal separator for reading numbers (default ,)\n"
+    "  -h, --help      this help\n";
+
+// Reads the command's arguments; false when the help was asked for (and printed).
+bool ParseText(Args& args, const char* help, const char* command, TextInput& input) {
+  while (!args.Done()) {
+    std::string a = args.Next();
+    if (a == "-h" || a == "--help") {
+      std::fputs(help, stdout);
+      return false;
+    }
+    if (!input.Accept(a, args))
+      throw CliError(std::string("unknown option ") + a + " (kalvor " + command + " --help)", 2);
+  }
+  return true;
+}
+
+// Collects the output and hands it on in large pieces: a book-length text gives millions of
+// short lines.
+class Out {
+ public:
+  ~Out() { Flush(); }
+  void Line(std::string_view cp1254) {
+    buf_ += Cp1254ToUtf8(cp1254);
+    buf_ += '\n';
+    if (buf_.size() >= (1u << 16)) Flush();
+  }
+  void Flush() {
+    WriteOut(buf_);
+    buf_.clear();
+  }
+
+ private:
+  std::string buf_;
+};
+
+}  // namespace
+
+int CmdSentences(Args args) {
+  TextInput input;
+  if (!ParseText(args, kSentencesHelp, "sentences", input)) return 0;
+  std::string text = input.Load();
+  TStrPlayer player;
+  player.BeginText(text);
+  Out out;
+  static constexpr char kKinds[3] = {'.', '?', '!'};
+  while (player.NextSentence()) {
+    std::string line(1, kKinds[player.FSentenceKind < 3 ? player.FSentenceKind : 0]);
+    line += '\t';
+    line += player.FSentence;
+    out.Line(line);
+  }
+  out.Flush();
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int CmdUnits(Args args) {
+  TextInput input;
+  if (!ParseText(args, kUnitsHelp, "units", input)) return 0;
+  std::string text = input.Load();
+  TStrPlayer player;
+  player.BeginText(text);
+  Out out;
+  // The nesting of the speaking loop, so that the names come out in the order they are spoken.
+  while (player.NextSentence()) {
+    player.FQuestionWord = -1;
+    if (player.FSentenceKind == 1) player.FindQuestionWord();
+    while (player.NextWord()) {
+      player.FPrevChar = 0;
+      while (player.NextUnit()) {
+        player.FPrevChar = player.FCurChar;
+        if (!player.FUnit1.Empty()) out.Line(player.FUnit1.View());
+        if (!player.FUnit2.Empty()) out.Line(player.FUnit2.View());
+      }
+    }
+    out.Line({});  // the pause after the sentence
+  }
+  out.Flush();
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 }  // namespace kalvor::cli

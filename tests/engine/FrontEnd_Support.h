@@ -1,0 +1,60 @@
+// Helpers of the front-end tests: texts are written in UTF-8 here and converted at the edge, as
+// the command line does, and the stages are driven in the order of the speaking loop.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Cp1254.h"
+#include "EngineHost.h"
+#include "StrPlaySP.h"
+
+namespace kalvor::test {
+
+inline std::string Tr(std::string_view utf8) {
+  return cli::Utf8ToCp1254(utf8);
+}
+inline std::string Utf(std::string_view cp1254) {
+  return cli::Cp1254ToUtf8(cp1254);
+}
+
+// Every sentence of a text as "KIND<TAB>SENTENCE", KIND being . ? or !.
+inline std::vector<std::string> SentencesOf(std::string_view utf8) {
+  TStrPlayer p;
+  p.BeginText(Tr(utf8));
+  std::vector<std::string> out;
+  while (p.NextSentence())
+    out.push_back(std::string(1, ".?!"[p.FSentenceKind]) + "\t" + Utf(p.FSentence));
+  return out;
+}
+
+// The unit names of a text in speaking order, an empty string for the pause after each sentence.
+inline std::vector<std::string> UnitsOf(std::string_view utf8) {
+  TStrPlayer p;
+  p.BeginText(Tr(utf8));
+  std::vector<std::string> out;
+  while (p.NextSentence()) {
+    p.FQuestionWord = -1;
+    if (p.FSentenceKind == 1) p.FindQuestionWord();
+    while (p.NextWord()) {
+      p.FPrevChar = 0;
+      while (p.NextUnit()) {
+        p.FPrevChar = p.FCurChar;
+        if (!p.FUnit1.Empty()) out.push_back(Utf(p.FUnit1.View()));
+        if (!p.FUnit2.Empty()) out.push_back(Utf(p.FUnit2.View()));
+      }
+    }
+    out.emplace_back();
+  }
+  return out;
+}
+
+// Sets the number separators for one test and puts the Turkish ones back afterwards.
+class Separators {
+ public:
+  Separators(char thousands, char decimal) { host::SetNumberSeparators(thousands, decimal); }
+  ~Separators() { host::SetNumberSeparators('.', ','); }
+};
+
+}  // namespace kalvor::test
