@@ -108,8 +108,13 @@ class TStrPlayer {
   std::int32_t FQuestionWord = -1;
 
  private:
+  friend struct TStrPlayerTestAccess;  // lets the driver's tests pause a running Speak
+
+  bool CanContinue() const { return !FStopped && !FPaused && FHRes == 0; }
   void EmitUnits(std::int32_t Rate);
   void EmitSilence(std::int32_t n);
+  // Intonation raise for the word at FWordIndex when speaking resumes after a pause.
+  std::int32_t WordRaise() const;
 
   std::uint8_t FState = 0;  // 0 idle, 2 speaking
   bool FStopped = false;
@@ -123,6 +128,7 @@ class TStrPlayer {
   std::int32_t FHRes = 0;
   std::uint8_t FDataSize = 0;
   std::unique_ptr<TMemoryStream> FOutput;
+  std::int32_t FWordIndex = -1;  // 0-based index of the current word in its sentence
 };
 
 }  // namespace kalvor

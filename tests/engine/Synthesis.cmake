@@ -2,4 +2,5 @@
 kalvor_test(synthesis_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/UFonemSP_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StrPlayer_test.cpp
   LIBS kalvor_test_support kalvor_core)

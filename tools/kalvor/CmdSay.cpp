@@ -1,4 +1,269 @@
+// kalvor say: Turkish text to a 16000 Hz mono 16-bit WAV file, through the engine's synthesizer and
+// one of its voices, exactly as the engine hands the audio to a SAPI client.
+#include <charconv>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
 #include "Cli.h"
+#include "EngineHost.h"
+#include "Framework.h"
+#include "StrPlaySP.h"
+#include "UFonemSP_Format.h"
+#include "Wav.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace kalvor::cli {
-int CmdSay(Args) { throw CliError("say: not built yet"); }
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kSayHelp[] =
+    "Usage: kalvor say [--voice male|female|PATH] [--rate N] [-o FILE.wav] [TEXT | -f FILE | -]\n"
+    "\n"
+    "Speaks Turkish UTF-8 text into a 16000 Hz mono 16-bit WAV file.\n"
+    "\n"
+    "  --voice male|female|PATH  male (ORVDAT1.SPD, the default), female (ORVDAT2.SPD), both\n"
+    "                            looked up beside the kalvor program, or a speech data file\n"
+    "  --rate N                  playback rate in percent, 0..200 (default 100): pitch and tempo\n"
+    "                            together; also scales the pause after each sentence\n"
+    "  -o FILE.wav               write the WAV file and print its duration on standard error;\n"
+    "                            without -o (or with -o -) the WAV goes to standard output, which\n"
+    "                            must not be a terminal\n"
+    "  TEXT | -f FILE | -        the text as arguments, from a file, or from standard input\n"
+    "\n"
+    "Examples:\n"
+    "  kalvor say -o merhaba.wav \"Merhaba dünya\"\n"
+    "  kalvor say --voice female --rate 120 -f haber.txt > haber.wav\n"
+    "  echo \"Bugün hava güzel.\" | kalvor say - | aplay\n";
+
+constexpr std::uint32_t kOutputRate = 16000;
+
+// Command-line paths are UTF-8.
+fs::path Utf8Path(const std::string& s) {
+  return fs::path(std::u8string(s.begin(), s.end()));
+}
+
+// Directory of the running program: the default voices are built and shipped beside it.
+std::optional<fs::path> ProgramDirectory() {
+  std::error_code ec;
+#ifdef _WIN32
+  std::wstring buf(32768, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+  if (n == 0 || n >= buf.size()) return std::nullopt;
+  buf.resize(n);
+  return fs::path(buf).parent_path();
+#else
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec || exe.empty()) return std::nullopt;
+  return exe.parent_path();
+#endif
+}
+
+// The data file for --voice: the two named voices beside the program (or, failing that, in the
+// current directory), anything else a path of its own.
+fs::path ResolveVoice(const std::string& voice) {
+  std::string file;
+  if (voice == "male") file = "ORVDAT1.SPD";
+  if (voice == "female") file = "ORVDAT2.SPD";
+  std::error_code ec;
+  if (file.empty()) {
+    fs::path p = Utf8Path(voice);
+    fs::path full = fs::absolute(p, ec);
+    return ec ? p : full;
+  }
+  std::vector<fs::path> tried;
+  if (auto dir = ProgramDirectory()) tried.push_back(*dir / file);
+  tried.push_back(fs::current_path(ec) / file);
+  for (const auto& p : tried)
+    if (fs::is_regular_file(p, ec)) return p;
+  std::string where;
+  for (const auto& p : tried) where += (where.empty() ? "" : " or ") + PathText(p.parent_path());
+  throw CliError("voice " + voice + ": " + file + " is neither in " + where +
+                 "; build the voices (cmake --build build/native --target voices) or give "
+                 "--voice PATH");
+}
+
+std::int32_t ParseRate(const std::string& s) {
+  int v = 0;
+  auto [end, err] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (err != std::errc() || end != s.data() + s.size() || v < 0 || v > 200)
+    throw CliError("--rate takes a whole number from 0 to 200, not \"" + s + "\"", 2);
+  return v;
+}
+
+bool IsTerminal(std::FILE* f) {
+#ifdef _WIN32
+  return _isatty(_fileno(f)) != 0;
+#else
+  return isatty(fileno(f)) != 0;
+#endif
+}
+
+// Where the WAV goes: standard output, or a temporary file beside FILE.wav that replaces it only
+// once the speech is complete, so a failure never leaves a half-written or clobbered file.
+class Output {
+ public:
+  explicit Output(const std::string& name) {
+    if (name.empty() || name == "-") {
+      if (IsTerminal(stdout))
+        throw CliError(
+            "say: standard output is a terminal, not a place for audio; give -o FILE.wav or "
+            "redirect it (kalvor say TEXT > speech.wav)",
+            2);
+#ifdef _WIN32
+      _setmode(_fileno(stdout), _O_BINARY);
+#endif
+      f_ = stdout;
+      name_ = "standard output";
+      return;
+    }
+    path_ = Utf8Path(name);
+    tmp_ = path_;
+    tmp_ += ".part";
+    errno = 0;
+#ifdef _WIN32
+    f_ = _wfopen(tmp_.c_str(), L"wb");
+#else
+    f_ = std::fopen(tmp_.c_str(), "wb");
+#endif
+    if (!f_)
+      throw CliError("cannot create " + PathText(tmp_) + ": " +
+                     std::generic_category().message(errno ? errno : EIO));
+    name_ = name;
+  }
+  ~Output() {
+    if (f_ && f_ != stdout) {
+      std::fclose(f_);
+      std::error_code ec;
+      fs::remove(tmp_, ec);  // not committed: a failure on the way
+    }
+  }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  std::FILE* File() const {
+    return f_;
+  }
+  const std::string& Name() const {
+    return name_;
+  }
+  bool IsFile() const {
+    return f_ != stdout;
+  }
+
+  void Commit() {
+    if (!IsFile()) return;
+    std::FILE* f = f_;
+    f_ = nullptr;
+    errno = 0;
+    std::error_code ec;
+    if (std::fclose(f) != 0) {
+      int err = errno ? errno : EIO;
+      fs::remove(tmp_, ec);
+      throw CliError("cannot write " + name_ + ": " + std::generic_category().message(err));
+    }
+    fs::rename(tmp_, path_, ec);
+    if (ec) {
+      std::error_code ignored;
+      fs::remove(tmp_, ignored);
+      throw CliError("cannot create " + name_ + ": " + ec.message());
+    }
+  }
+
+ private:
+  std::FILE* f_ = nullptr;
+  std::string name_;
+  fs::path path_, tmp_;
+};
+
+// A voice's message is prefixed with its file unless it names the file already.
+[[noreturn]] void VoiceError(const fs::path& voice, const std::string& message) {
+  std::string p = PathText(voice);
+  if (message.find(p) != std::string::npos) throw CliError(message);
+  throw CliError(p + ": " + message);
+}
+
+}  // namespace
+
+int CmdSay(Args args) {
+  std::string voice = "male", output;
+  std::int32_t rate = 100;
+  TextInput input;
+  while (!args.Done()) {
+    std::string a = args.Next();
+    if (a == "--voice") {
+      voice = args.Value(a);
+    } else if (a == "--rate") {
+      rate = ParseRate(args.Value(a));
+    } else if (a == "-o" || a == "--output") {
+      output = args.Value(a);
+    } else if (a == "-h" || a == "--help") {
+      std::fputs(kSayHelp, stdout);
+      return 0;
+    } else if (!input.Accept(a, args)) {
+      throw CliError("say: unknown option " + a + " (kalvor say --help)", 2);
+    }
+  }
+  if (voice.empty()) throw CliError("--voice needs male, female or a file", 2);
+
+  fs::path voicePath = ResolveVoice(voice);
+  // Bare data file names resolve where the engine's module would be: beside the program.
+  if (auto dir = ProgramDirectory()) host::SetModuleDirectory(*dir);
+
+  TStrPlayer player;
+  try {
+    player.LoadData(voicePath);
+  } catch (const Exception& e) {
+    VoiceError(voicePath, e.what());
+  }
+  const std::uint8_t width = player.DataSize();
+  if (width != 1 && width != 2)
+    VoiceError(voicePath, "sample width " + std::to_string(width) + " is not supported (1 or 2)");
+
+  std::string text = input.Load();
+  Output out(output);
+  WavStreamWriter wav(out.File(), out.Name(), {kOutputRate, 16});
+  std::vector<std::uint8_t> widened;
+  player.SetHiz(rate);
+  player.SetOnPlaySyl([&](TStrPlayer& p, TStr3, std::int32_t&) {
+    const TMemoryStream& s = p.OutputStream();
+    if (width == 2) {
+      wav.Write(s.Memory(), s.Size());
+      return;
+    }
+    // 8-bit voices are unsigned around 128: widen to the signed 16-bit output.
+    widened.resize(s.Size() * 2);
+    for (std::size_t i = 0; i < s.Size(); ++i) {
+      auto v = static_cast<std::uint16_t>((s.Memory()[i] - 128) * 256);
+      widened[2 * i] = static_cast<std::uint8_t>(v);
+      widened[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+    }
+    wav.Write(widened.data(), widened.size());
+  });
+  try {
+    player.Speak(text);
+  } catch (const Exception& e) {
+    VoiceError(voicePath, std::string(e.what()) + " (a unit points outside the file)");
+  }
+  wav.Finish();
+  out.Commit();
+  if (out.IsFile()) {
+    double seconds = static_cast<double>(wav.DataBytes()) / 2 / kOutputRate;
+    std::fprintf(stderr, "%s: %.2f s\n", out.Name().c_str(), seconds);
+  }
+  return 0;
+}
+
 }  // namespace kalvor::cli

@@ -1,0 +1,320 @@
+// The synthesis driver on synthetic voices: the exact events and bytes a handler is given, the
+// pause after each sentence, the ways speaking ends (stop request, failure code, exception) and
+// speaking on after a pause.
+#include "StrPlaySP.h"
+
+#include <gtest/gtest.h>
+
+#include "SyntheticVoice.h"
+
+namespace kalvor {
+
+struct TStrPlayerTestAccess {
+  static std::uint8_t State(const TStrPlayer& p) { return p.FState; }
+  static void Pause(TStrPlayer& p) { p.FPaused = true; }
+};
+
+namespace {
+
+using test::SyntheticVoice;
+using test::TempDir;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005);
+
+// Windows-1254 unit names of the example texts; "\xDD" is the dotted capital I.
+const std::string KI = "K\xDD", ITA = "\xDDTA";
+
+struct Event {
+  std::string name;  // empty for a pause
+  Bytes data;
+  bool operator==(const Event&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Event& e) {
+  return os << "{" << (e.name.empty() ? "pause" : e.name) << ", " << e.data.size() << " bytes}";
+}
+
+// A player on a synthetic voice that records every event and every end of data.
+struct Rig {
+  explicit Rig(const SyntheticVoice& v) : voice(v) {
+    player.LoadData(voice.WriteTo(dir.Path()));
+    player.SetOnPlaySyl([this](TStrPlayer& p, TStr3 syl, std::int32_t& hres) {
+      EXPECT_EQ(&p, &player);
+      EXPECT_EQ(p.OutputStream().Position(), p.OutputStream().Size());
+      events.push_back({syl.Str(), p.OutputStream().Bytes()});
+      if (onEvent) onEvent(syl.Str(), hres);
+    });
+    player.SetOnEndOfData([this](TStrPlayer& p) {
+      EXPECT_EQ(&p, &player);
+      ++ends;
+    });
+  }
+  Event Unit(const std::string& name) const { return {name, voice.At100(name)}; }
+  Event Pause(std::int32_t n) const {
+    std::size_t w = player.DataSize();
+    return {"", Bytes(static_cast<std::size_t>(n) * 8 * w * w, w == 1 ? 128 : 0)};
+  }
+
+  TempDir dir;
+  SyntheticVoice voice;
+  TStrPlayer player;
+  std::vector<Event> events;
+  int ends = 0;
+  std::function<void(const std::string&, std::int32_t&)> onEvent;
+};
+
+SyntheticVoice Everything(std::uint8_t width = 2) {
+  return SyntheticVoice::Covering(test::AllTurkishUnitNames(), width, 3);
+}
+
+TEST(StrPlayer, DefaultsAndLoadData) {
+  TStrPlayer p;
+  EXPECT_EQ(p.Hiz(), 100);
+  EXPECT_EQ(p.KelimeArasiBekleme(), 150);
+  EXPECT_EQ(p.Efekt(), 0);
+  EXPECT_EQ(p.DataSize(), 0);
+  EXPECT_FALSE(p.Paused());
+  EXPECT_EQ(TStrPlayerTestAccess::State(p), 0);
+
+  TempDir dir;
+  SyntheticVoice eight(1);
+  eight.Add("KA", 2);
+  p.LoadData(eight.WriteTo(dir.Path(), "eight.spd"));
+  EXPECT_EQ(p.DataSize(), 1);
+  test::WriteFile(dir / "bad.spd", Bytes{'K', 'a', 'l', 'v', 'o', 'r', 2, 0, 2});
+  try {
+    p.LoadData(dir / "bad.spd");
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Version mismatch!");
+  }
+  EXPECT_EQ(p.DataSize(), 1);  // a failed load leaves it
+}
+
+TEST(StrPlayer, TextWithoutSentencesEndsAtOnce) {
+  for (const char* text : {"", "   ", "\t\r\n \x01\x1F", "...", " ?! "}) {
+    Rig r(Everything());
+    EXPECT_EQ(r.player.Speak(text), 0) << text;
+    EXPECT_TRUE(r.events.empty()) << text;
+    EXPECT_EQ(r.ends, 1) << text;
+  }
+}
+
+TEST(StrPlayer, OneSentenceGivesItsUnitsThenThePause) {
+  Rig r(Everything());
+  EXPECT_EQ(r.player.Speak("  kitap.  "), 0);
+  std::vector<Event> want = {r.Unit(KI), r.Unit(ITA), r.Unit("_AP"), r.Pause(300)};
+  EXPECT_EQ(r.events, want);
+  EXPECT_EQ(r.events.back().data.size(), 9600u);  // 4800 samples: 300 ms at 16000 Hz
+  EXPECT_EQ(r.ends, 1);
+  EXPECT_EQ(TStrPlayerTestAccess::State(r.player), 0);
+}
+
+TEST(StrPlayer, TwoNameStepReportsBothEachWithItsOwnSamples) {
+  Rig r(Everything());
+  r.player.Speak("ANNE.");
+  std::vector<Event> want = {r.Unit("A1"), r.Unit("_AN"), r.Unit("NE"), r.Unit("_NE"),
+                             r.Pause(300)};
+  EXPECT_EQ(r.events, want);
+}
+
+TEST(StrPlayer, MissingUnitGivesAnEmptyBatchAndSpeakingGoesOn) {
+  SyntheticVoice v(2);
+  v.Add("K0", 4).Add("_AP", 5);  // no "İTA"
+  Rig r(v);
+  r.player.Speak("K\xDDTAP. K\xDDTAP.");
+  Event ki = r.Unit(KI), gap = {ITA, {}}, ap = r.Unit("_AP"), pause = r.Pause(300);
+  std::vector<Event> want = {ki, gap, ap, pause, ki, gap, ap, pause};
+  EXPECT_EQ(r.events, want);
+  EXPECT_EQ(r.ends, 1);
+}
+
+// Units at the rate Hiz, the pause 3 x Hiz x 8 samples, for both sample widths.
+TEST(StrPlayer, RateAndPauseFollowHizForBothWidths) {
+  struct Case {
+    std::uint8_t width;
+    std::int32_t hiz;
+    std::vector<std::size_t> indices;  // of a 10-sample unit
+    std::size_t pauseBytes;
+  } cases[] = {
+      {2, 100, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 9600},
+      {2, 200, {0, 2, 4, 6, 8}, 19200},
+      {2, 50, {0, 0, 1, 2, 2, 2, 3, 4, 4, 4}, 4800},
+      {1, 100, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 2400},
+      {1, 200, {0, 2, 4, 6, 8}, 4800},
+      {1, 0, std::vector<std::size_t>(10, 0), 0},
+  };
+  for (const auto& c : cases) {
+    SyntheticVoice v(c.width);
+    v.Add("K0", 10).Add("0TA", 10).Add("_AP", 10);
+    Rig r(v);
+    r.player.SetHiz(c.hiz);
+    r.player.Speak("K\xDDTAP.");
+    ASSERT_EQ(r.events.size(), 4u);
+    EXPECT_EQ(r.events[0].data, v.Pick(KI, c.indices)) << int(c.width) << " " << c.hiz;
+    EXPECT_EQ(r.events[2].data, v.Pick("_AP", c.indices)) << int(c.width) << " " << c.hiz;
+    EXPECT_EQ(r.events[3], (Event{"", Bytes(c.pauseBytes, c.width == 1 ? 128 : 0)}))
+        << int(c.width) << " " << c.hiz;
+  }
+}
+
+// Hiz is read at every emission; KelimeArasiBekleme and Efekt are only stored.
+TEST(StrPlayer, HizChangedWhileSpeakingAppliesFromTheNextUnit) {
+  SyntheticVoice v(2);
+  v.Add("K0", 10).Add("0TA", 10).Add("_AP", 10);
+  Rig r(v);
+  r.player.SetKelimeArasiBekleme(0);
+  r.player.SetEfekt(77);
+  r.onEvent = [&](const std::string& name, std::int32_t&) {
+    if (name == KI) r.player.SetHiz(200);
+  };
+  r.player.Speak("K\xDDTAP.");
+  ASSERT_EQ(r.events.size(), 4u);
+  EXPECT_EQ(r.events[0].data, v.At100(KI));
+  EXPECT_EQ(r.events[1].data, v.Pick(ITA, {0, 2, 4, 6, 8}));
+  EXPECT_EQ(r.events[3].data.size(), 600u * 8 * 2 * 2);
+}
+
+// A failure code ends the unit steps of the sentence; the sentence's pause still comes, and the
+// value the handler leaves there decides whether the next sentence is spoken.
+TEST(StrPlayer, FailureCodeStopsAtTheNextTest) {
+  struct Case {
+    const char* what;
+    std::string failAt;              // the event at which the handler stores kFail
+    std::int32_t atPause;            // what it stores at the pause after that
+    std::vector<std::string> names;  // "" = pause
+    std::int32_t result;
+  } cases[] = {
+      {"code kept", ITA, kFail, {KI, ITA, ""}, kFail},
+      {"code cleared at the pause", ITA, 0, {KI, ITA, "", "A1", "_AN", "NE", "_NE", ""}, 0},
+      // Both names of one step are reported even when the first returned a failure.
+      {"first of two names",
+       "NE",
+       kFail,
+       {KI, ITA, "_AP", "", "A1", "_AN", "NE", "_NE", ""},
+       kFail},
+      {"cleared at the last pause",
+       "_NE",
+       0,
+       {KI, ITA, "_AP", "", "A1", "_AN", "NE", "_NE", ""},
+       0},
+  };
+  for (const auto& c : cases) {
+    Rig r(Everything());
+    bool failed = false;
+    r.onEvent = [&](const std::string& name, std::int32_t& hres) {
+      if (name == c.failAt && !failed) {
+        failed = true;
+        hres = kFail;
+      } else if (failed && name.empty()) {
+        hres = c.atPause;
+      }
+    };
+    EXPECT_EQ(r.player.Speak("K\xDDTAP. ANNE."), c.result) << c.what;
+    std::vector<std::string> got;
+    for (const auto& e : r.events) got.push_back(e.name);
+    EXPECT_EQ(got, c.names) << c.what;
+    EXPECT_EQ(r.ends, 1) << c.what;
+    // The next Speak starts afresh.
+    r.events.clear();
+    r.onEvent = nullptr;
+    EXPECT_EQ(r.player.Speak("ANNE."), 0) << c.what;
+    EXPECT_EQ(r.events.size(), 5u) << c.what;
+  }
+}
+
+TEST(StrPlayer, StopFromAHandlerEndsAfterTheSentencePause) {
+  Rig r(Everything());
+  r.onEvent = [&](const std::string& name, std::int32_t&) {
+    if (name == ITA) r.player.Stop();
+  };
+  EXPECT_EQ(r.player.Speak("K\xDDTAP. ANNE."), 0);
+  std::vector<Event> want = {r.Unit(KI), r.Unit(ITA), r.Pause(300)};
+  EXPECT_EQ(r.events, want);
+  EXPECT_EQ(r.ends, 1);
+  r.events.clear();
+  r.onEvent = nullptr;
+  r.player.Speak("ANNE.");  // the stop request does not outlive its Speak
+  EXPECT_EQ(r.events.size(), 5u);
+}
+
+// Without a handler nothing is fetched: a voice whose every unit points outside its file would
+// otherwise throw.
+TEST(StrPlayer, WithoutHandlerNothingIsReadAndEndOfDataStillFires) {
+  TempDir dir;
+  test::WriteFile(dir / "v.spd", test::RawSpeechData(2, 1, {{"K0", 1000, 10}}));
+  TStrPlayer p;
+  p.LoadData(dir / "v.spd");
+  int ends = 0;
+  p.SetOnEndOfData([&](TStrPlayer&) { ++ends; });
+  EXPECT_EQ(p.Speak("K\xDDTAP. ANNE."), 0);
+  EXPECT_EQ(ends, 1);
+}
+
+// A unit that cannot be read ends Speak with the read error: state idle, no end of data, and the
+// player speaks the next text normally.
+TEST(StrPlayer, UnreadableUnitEndsSpeakWithTheException) {
+  TempDir dir;
+  int base = kalvor::spd::kHeaderSize + 2 * kalvor::spd::kEntrySize;
+  test::WriteFile(dir / "v.spd",
+                  test::RawSpeechData(2, 2, {{"K0", base, 4}, {"0TA", base, 400}}, {1, 0, 2, 0}));
+  TStrPlayer p;
+  p.LoadData(dir / "v.spd");
+  std::vector<std::string> names;
+  int ends = 0;
+  p.SetOnPlaySyl([&](TStrPlayer&, TStr3 s, std::int32_t&) { names.push_back(s.Str()); });
+  p.SetOnEndOfData([&](TStrPlayer&) { ++ends; });
+  try {
+    p.Speak("K\xDDTAP.");
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Stream read error");
+  }
+  EXPECT_EQ(names, std::vector<std::string>{KI});
+  EXPECT_EQ(ends, 0);
+  EXPECT_EQ(TStrPlayerTestAccess::State(p), 0);
+  names.clear();
+  EXPECT_EQ(p.Speak("K\xDDM."), 0);
+  EXPECT_EQ(ends, 1);
+}
+
+TEST(StrPlayer, ResumeWhenNotPausedDoesNothing) {
+  Rig r(Everything());
+  EXPECT_EQ(r.player.Resume(), 0);
+  EXPECT_TRUE(r.events.empty());
+  EXPECT_EQ(r.ends, 0);
+}
+
+// Paused in the middle of a word, speaking goes on from the next unit of that word, with the
+// intonation of a resumed text: the first two words of a statement 3 points faster, a short pause
+// after every word, 3 times that after every sentence.
+TEST(StrPlayer, ResumeGoesOnWhereThePauseLeftOff) {
+  SyntheticVoice v(2);
+  for (const char* n : {"K0", "0TA", "_AP", "A1", "_AN", "NE", "_NE"}) v.Add(n, 10);
+  Rig r(v);
+  r.onEvent = [&](const std::string& name, std::int32_t&) {
+    if (name == ITA) TStrPlayerTestAccess::Pause(r.player);
+  };
+  EXPECT_EQ(r.player.Speak("K\xDDTAP. ANNE."), 0);
+  EXPECT_TRUE(r.player.Paused());
+  EXPECT_EQ(r.ends, 0);  // a paused text has not ended
+  std::vector<Event> want = {r.Unit(KI), r.Unit(ITA), r.Pause(300)};
+  EXPECT_EQ(r.events, want);
+
+  r.events.clear();
+  r.onEvent = nullptr;
+  EXPECT_EQ(r.player.Resume(), 0);
+  EXPECT_FALSE(r.player.Paused());
+  auto at103 = [&](const std::string& n) {
+    return Event{n, v.Pick(n, {0, 1, 2, 3, 4, 5, 6, 7, 8})};
+  };
+  want = {at103("_AP"), r.Pause(103), r.Pause(309), at103("A1"), at103("_AN"),
+          at103("NE"),  at103("_NE"), r.Pause(103), r.Pause(309)};
+  EXPECT_EQ(r.events, want);
+  EXPECT_EQ(r.ends, 1);
+  EXPECT_EQ(TStrPlayerTestAccess::State(r.player), 0);
+}
+
+}  // namespace
+}  // namespace kalvor
