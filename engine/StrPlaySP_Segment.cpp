@@ -125,6 +125,23 @@ constexpr LongVowelRow LongVowelTable[88] = {
     {"TAT\xDD", 'A', 2, 0, 0},  // TATİ
 };
 
+// For each first letter, the rows that begin with it, in table order: a word is compared only
+// with the few rows that can match it.
+struct RowsByLetter {
+  std::uint8_t Count[256] = {};
+  std::uint8_t Rows[256][16] = {};
+};
+constexpr RowsByLetter IndexRows() {
+  RowsByLetter x;
+  for (std::uint8_t r = 0; r < 88; ++r) {
+    auto first = static_cast<unsigned char>(LongVowelTable[r].Prefix[0]);
+    if (x.Count[first] == 16) throw "more rows for one letter than the index holds";
+    x.Rows[first][x.Count[first]++] = r;
+  }
+  return x;
+}
+constexpr RowsByLetter LongVowelIndex = IndexRows();
+
 // The question particles, which stand at the end of a word once the sentence is rebuilt, and the
 // question words, which begin one.
 constexpr std::string_view QuestionSuffixes[4] = {"M\xDD", "MI", "MU", "M\xDC"};  // Mİ MI MU MÜ
@@ -219,7 +236,10 @@ void RemoveSpaces(std::string& s) {
 }  // namespace
 
 void TStrPlayer::ApplyLongVowels() {
-  for (const LongVowelRow& row : LongVowelTable) {
+  if (FWord.empty()) return;
+  const auto first = static_cast<unsigned char>(FWord[0]);
+  for (std::uint8_t i = 0; i < LongVowelIndex.Count[first]; ++i) {
+    const LongVowelRow& row = LongVowelTable[LongVowelIndex.Rows[first][i]];
     if (FWord.size() < row.Prefix.size() || FWord.compare(0, row.Prefix.size(), row.Prefix) != 0)
       continue;
     FWord.insert(FWord.begin() + (row.Pos1 - 1), row.Letter1);

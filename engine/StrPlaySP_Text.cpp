@@ -3,7 +3,6 @@
 
 #include <array>
 
-#include "FastStrings.h"
 #include "StrPlaySP.h"
 
 namespace kalvor {
@@ -124,38 +123,66 @@ std::string UpperCaseTr(std::string_view s) {
 }
 
 void TStrPlayer::PrepareText() {
-  // Apostrophes go first: a suffix written after an apostrophe (AHMET'İN) belongs to its word.
-  // That frees the apostrophe to mark, for the symbol words below, the one hyphen that is spoken:
-  // a minus sign directly before a digit. The other hyphens stay and cut the sentence.
-  // W and Q are not Turkish letters; the voices have V and K for them.
-  std::string t;
-  t.reserve(FText.size());
-  for (char c : FText)
-    if (c != '\'') t += c;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    char& c = t[i];
-    if (c == 'W')
-      c = 'V';
-    else if (c == 'Q')
-      c = 'K';
-    else if (c == '-' && i + 1 < t.size() && IsDigit(t[i + 1]))
-      c = '\'';
-  }
-
-  // Each sign becomes a word between spaces, in this order; none of the words holds a sign of a
-  // later row, so no word is replaced twice.
-  static constexpr std::string_view kSigns[8][2] = {
-      {"'", " EKS\xDD "},  // EKSİ
-      {"+", " ARTI "},
-      {"%", " Y\xDCZDE "},          // YÜZDE
-      {"=", " E\xDE\xDDTT\xDDR "},  // EŞİTTİR
-      {"/", " TAKS\xDDM "},         // TAKSİM
-      {"@", " ED "},
-      {"(", " A\xC7PARANTEZ "},  // AÇPARANTEZ
-      {")", " KAPAPARANTEZ "},
+  // In order: apostrophes go (a suffix written after one, AHMET'İN, belongs to its word); W and
+  // Q, which are not Turkish letters, become V and K; a hyphen directly before a digit is a minus
+  // sign and becomes an apostrophe, freed for that by the first step; then each sign becomes a
+  // word between spaces, the apostrophe first (so exactly the minus signs are read EKSİ). Other
+  // hyphens stay and cut the sentence.
+  //
+  // The steps are done in one pass over the text, which gives the same result: none of the words
+  // holds a sign, a letter W or Q or an apostrophe, so no step changes what another one put in.
+  // A whole book arrives here before the first unit can be spoken; twelve passes with a copy
+  // each cost more than everything up to that unit.
+  static constexpr std::string_view kWords[] = {
+      {},
+      " EKS\xDD ",           // ' (a minus sign): EKSİ
+      " ARTI ",              // +
+      " Y\xDCZDE ",          // %: YÜZDE
+      " E\xDE\xDDTT\xDDR ",  // =: EŞİTTİR
+      " TAKS\xDDM ",         // /: TAKSİM
+      " ED ",                // @
+      " A\xC7PARANTEZ ",     // (: AÇPARANTEZ
+      " KAPAPARANTEZ ",      // )
   };
-  for (const auto& sign : kSigns) t = ReplaceAll(t, sign[0], sign[1]);
-  FText = std::move(t);
+  static constexpr std::array<std::uint8_t, 256> kSign = [] {
+    std::array<std::uint8_t, 256> t{};
+    t['+'] = 2, t['%'] = 3, t['='] = 4, t['/'] = 5, t['@'] = 6, t['('] = 7, t[')'] = 8;
+    t['\''] = t['-'] = t['W'] = t['Q'] = 255;  // handled one by one below
+    return t;
+  }();
+
+  const std::string& in = FText;
+  std::string out;
+  out.reserve(in.size() + in.size() / 8 + 16);
+  const std::size_t n = in.size();
+  std::size_t i = 0;
+  while (i < n) {
+    // Most of a text is plain: copy it in one piece.
+    std::size_t j = i;
+    while (j < n && kSign[static_cast<unsigned char>(in[j])] == 0) ++j;
+    out.append(in, i, j - i);
+    if (j == n) break;
+    const char c = in[j];
+    const std::uint8_t sign = kSign[static_cast<unsigned char>(c)];
+    i = j + 1;
+    if (sign != 255) {
+      out += kWords[sign];
+    } else if (c == 'W') {
+      out += 'V';
+    } else if (c == 'Q') {
+      out += 'K';
+    } else if (c == '-') {
+      // Directly followed by a digit once the apostrophes are gone.
+      std::size_t k = i;
+      while (k < n && in[k] == '\'') ++k;
+      if (k < n && IsDigit(in[k]))
+        out += kWords[1];
+      else
+        out += '-';
+    }
+    // An apostrophe of the text itself is dropped.
+  }
+  FText = std::move(out);
 }
 
 void TStrPlayer::BeginText(std::string_view Text) {

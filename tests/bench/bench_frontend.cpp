@@ -1,0 +1,83 @@
+// Timing of the text front end on a large text: how long a whole text takes to step through
+// (every sentence, word and unit, as the speaking loop calls them), and how long it takes from
+// the start of speaking to the first unit when the whole text is handed over in one piece.
+//   bench_frontend FILE [REPEATS]      FILE is UTF-8
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Cp1254.h"
+#include "StrPlaySP.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_frontend FILE [REPEATS]\n");
+    return 2;
+  }
+  std::ifstream in(argv[1], std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "bench_frontend: cannot open %s\n", argv[1]);
+    return 1;
+  }
+  std::string utf8((std::istreambuf_iterator<char>(in)), {});
+  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
+  std::string text;
+  try {
+    text = kalvor::cli::Utf8ToCp1254(utf8);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bench_frontend: %s: %s\n", argv[1], e.what());
+    return 1;
+  }
+
+  std::vector<double> first, whole;
+  std::size_t units = 0, sentences = 0;
+  for (int r = 0; r < repeats; ++r) {
+    kalvor::TStrPlayer p;
+    units = sentences = 0;
+    bool seenFirst = false;
+    auto t0 = Clock::now();
+    p.BeginText(text);
+    while (p.NextSentence()) {
+      ++sentences;
+      p.FQuestionWord = -1;
+      if (p.FSentenceKind == 1) p.FindQuestionWord();
+      while (p.NextWord()) {
+        p.FPrevChar = 0;
+        while (p.NextUnit()) {
+          p.FPrevChar = p.FCurChar;
+          if (!seenFirst) {
+            first.push_back(Ms(Clock::now() - t0));
+            seenFirst = true;
+          }
+          units += !p.FUnit1.Empty() + !p.FUnit2.Empty();
+        }
+      }
+    }
+    whole.push_back(Ms(Clock::now() - t0));
+  }
+  double mb = static_cast<double>(utf8.size()) / 1e6;
+  double wholeMs = Median(whole);
+  std::printf("text: %.2f MB (UTF-8), %zu sentences, %zu units\n", mb, sentences, units);
+  std::printf("whole text: %.1f ms, %.1f MB/s (median of %d)\n", wholeMs, mb / (wholeMs / 1e3),
+              repeats);
+  if (!first.empty()) std::printf("first unit after: %.2f ms (median)\n", Median(first));
+  return 0;
+}
