@@ -1,6 +1,8 @@
 // kalvor sentences / kalvor units: the text front end's stages on their own, for checking how the
 // engine reads a text without speaking it.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "Cli.h"
@@ -31,6 +33,13 @@ const char kUnitsHelp[] =
     "  --thousands C   thousands separator for reading numbers (default .)\n"
     "  --decimal C     decimal separator for reading numbers (default ,)\n"
     "  -h, --help      this help\n";
+
+// A full disk or a closed pipe must not look like success.
+int Finish() {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    throw CliError(std::string("cannot write the output: ") + std::strerror(errno));
+  return 0;
+}
 
 // Reads the command's arguments; false when the help was asked for (and printed).
 bool ParseText(Args& args, const char* help, const char* command, TextInput& input) {
@@ -82,7 +91,7 @@ int CmdSentences(Args args) {
     out.Line(line);
   }
   out.Flush();
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return Finish();
 }
 
 int CmdUnits(Args args) {
@@ -107,7 +116,7 @@ int CmdUnits(Args args) {
     out.Line({});  // the pause after the sentence
   }
   out.Flush();
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return Finish();
 }
 
 }  // namespace kalvor::cli
