@@ -1,0 +1,266 @@
+#include "Cutter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "Letters.h"
+#include "Resample.h"
+
+namespace kalvor::voicegen {
+namespace {
+
+bool IsStop(const std::string& ph) {
+  static const char* const kStops[] = {"p", "t", "k", "c", "b", "d", "g", "J", "tS", "dZ", "Q"};
+  for (const char* s : kStops)
+    if (ph == s) return true;
+  return false;
+}
+
+// The carrier's speech at the voice's rate with its phonemes' ranges.
+class Analysis {
+ public:
+  Analysis(const Carrier& carrier, const Utterance& u, const CutSettings& cs)
+      : c_(carrier), cs_(cs) {
+    x_ = Resample(u.samples, u.sampleRate, cs.rate);
+    const double scale = static_cast<double>(cs.rate) / u.sampleRate;
+    auto at = [&](std::int64_t s22) {
+      auto s = static_cast<std::int64_t>(std::llround(static_cast<double>(s22) * scale));
+      return static_cast<std::size_t>(std::clamp<std::int64_t>(s, 0, Size()));
+    };
+    // espeak-ng reports pauses as phonemes of their own ("_", "_:"); the rest are the carrier's
+    // phonemes, in order. Each phoneme lasts until the next event of either kind.
+    std::vector<std::size_t> starts, ends;
+    std::vector<std::string> names;
+    for (const PhonemeEvent& e : u.phonemes) {
+      std::size_t s = at(e.sample);
+      if (!starts.empty() && ends.back() == Size()) ends.back() = std::max(starts.back(), s);
+      if (!e.name.empty() && e.name[0] == '_') continue;
+      starts.push_back(s);
+      ends.push_back(Size());
+      names.push_back(e.name);
+    }
+    letterOf_ = c_.PhonemeLetters();
+    if (!carrier.IsText() && starts.size() != letterOf_.size()) {
+      std::string got;
+      for (const auto& n : names) got += n + " ";
+      throw std::runtime_error("espeak-ng spoke " + std::to_string(starts.size()) + " phonemes (" +
+                               got + ") for the carrier [[" + carrier.PhonemeString() + "]]");
+    }
+    for (std::size_t k = 0; k < starts.size(); ++k) ranges_.push_back({starts[k], ends[k]});
+    names_ = std::move(names);
+  }
+
+  std::size_t Size() const { return x_.size(); }
+  const std::vector<float>& X() const { return x_; }
+
+  std::size_t Point(const CutPoint& p) const {
+    switch (p.kind) {
+      case PointKind::SoundStart:
+        return SnapBack(FirstSound(0, Size()));
+      case PointKind::SoundEnd:
+        return SnapForward(LastSound(0, Size()));
+      case PointKind::ConsonantStart: {
+        int ph = FirstPhoneme(p.letter);
+        if (ph < 0) return VowelStartOf(NextPhoneme(p.letter));
+        std::size_t s = ranges_[ph].first;
+        if (!IsStop(names_[ph])) return SnapBack(FirstSound(s, ranges_[ph].second));
+        // A stop starts with its closure: the silence before the burst, as long as the speaker
+        // holds it in a word, not the utterance's leading silence.
+        auto cap = static_cast<std::size_t>(cs_.maxClosureMs * cs_.rate / 1000);
+        std::size_t r = s;
+        while (r > 0 && s - r < cap && std::fabs(x_[r - 1]) <= cs_.silence) --r;
+        return r;
+      }
+      case PointKind::VowelStart:
+        return VowelStartOf(FirstPhoneme(p.letter));
+      case PointKind::VowelMiddle:
+        return Middle(FirstPhoneme(p.letter));
+      case PointKind::LetterEnd: {
+        int ph = LastPhoneme(p.letter);
+        for (int l = p.letter; ph < 0 && l > 0;) ph = LastPhoneme(--l);
+        if (ph < 0) throw std::runtime_error("a letter without sound at the carrier's start");
+        return SnapForward(LastSound(ranges_[ph].first, ranges_[ph].second));
+      }
+    }
+    return 0;
+  }
+
+ private:
+  int FirstPhoneme(int letter) const {
+    for (std::size_t k = 0; k < letterOf_.size(); ++k)
+      if (letterOf_[k] == letter) return static_cast<int>(k);
+    return -1;
+  }
+  int LastPhoneme(int letter) const {
+    for (std::size_t k = letterOf_.size(); k-- > 0;)
+      if (letterOf_[k] == letter) return static_cast<int>(k);
+    return -1;
+  }
+  int NextPhoneme(int letter) const {
+    for (std::size_t k = 0; k < letterOf_.size(); ++k)
+      if (letterOf_[k] > letter) return static_cast<int>(k);
+    throw std::runtime_error("a silent letter at the carrier's end");
+  }
+
+  std::size_t VowelStartOf(int ph) const {
+    return SnapBack(FirstSound(ranges_[ph].first, ranges_[ph].second));
+  }
+
+  // The first sample louder than silence in [a, b), or a when there is none.
+  std::size_t FirstSound(std::size_t a, std::size_t b) const {
+    for (std::size_t i = a; i < b; ++i)
+      if (std::fabs(x_[i]) > cs_.silence) return i;
+    return a;
+  }
+  // One past the last sample louder than silence in [a, b), or b when there is none.
+  std::size_t LastSound(std::size_t a, std::size_t b) const {
+    for (std::size_t i = b; i > a; --i)
+      if (std::fabs(x_[i - 1]) > cs_.silence) return i;
+    return b;
+  }
+  static bool Crossing(float a, float b) { return (a <= 0 && b >= 0) || (a >= 0 && b <= 0); }
+  // The nearest zero crossing at or before i (the unit then starts on a near-zero sample).
+  std::size_t SnapBack(std::size_t i) const {
+    for (std::size_t k = std::min(i, Size() - 1); k > 0 && i - k < Limit(); --k)
+      if (Crossing(x_[k - 1], x_[k])) return k;
+    return i;
+  }
+  // The nearest zero crossing at or after i.
+  std::size_t SnapForward(std::size_t i) const {
+    for (std::size_t k = std::max<std::size_t>(i, 1); k < Size() && k - i < Limit(); ++k)
+      if (Crossing(x_[k - 1], x_[k])) return k;
+    return std::min(i, Size());
+  }
+  std::size_t Limit() const { return static_cast<std::size_t>(cs_.rate / 200); }
+
+  // The middle of a vowel, moved to the start of a pitch period. With the vowel's reference
+  // period, that is the place where the speech matches the reference best, at the reference's own
+  // starting point: every unit cut at that vowel is cut at the same point of the glottal cycle, so
+  // two halves from different carriers meet as one continuous period. Without one, it is the
+  // gentlest rising zero crossing of the period around the middle.
+  std::size_t Middle(int ph) const {
+    std::size_t a = FirstSound(ranges_[ph].first, ranges_[ph].second);
+    std::size_t b = LastSound(ranges_[ph].first, ranges_[ph].second);
+    std::size_t c = (a + b) / 2;
+    auto P = static_cast<std::size_t>(std::max(cs_.period, 8));
+    std::size_t lo = std::max<std::size_t>(c > P / 2 ? c - P / 2 : 0, 1);
+    std::size_t hi = std::min(Size(), lo + P);
+    std::string base = names_[ph].substr(0, names_[ph].find(':'));
+    auto ref = cs_.references.find(base);
+    if (ref != cs_.references.end() && !ref->second.empty()) {
+      const std::vector<float>& r = ref->second;
+      std::size_t best = c;
+      double bestScore = -2;
+      for (std::size_t i = lo; i < hi && i + r.size() <= Size(); ++i) {
+        double xy = 0, xx = 0, yy = 0;
+        for (std::size_t k = 0; k < r.size(); ++k) {
+          xy += double(x_[i + k]) * r[k];
+          xx += double(x_[i + k]) * x_[i + k];
+          yy += double(r[k]) * r[k];
+        }
+        double score = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : -1;
+        if (score > bestScore) bestScore = score, best = i;
+      }
+      // On the sample grid the match can land a step beside the crossing itself.
+      for (std::size_t d = 0; d <= 3; ++d) {
+        if (best >= d + 1 && x_[best - d - 1] < 0 && x_[best - d] >= 0) return best - d;
+        if (best + d < Size() && x_[best + d - 1] < 0 && x_[best + d] >= 0) return best + d;
+      }
+      return best;
+    }
+    return GentlestRise(lo, hi, c);
+  }
+
+ public:
+  // The rising zero crossing in [lo, hi) with the smallest step, or fallback when there is none.
+  std::size_t GentlestRise(std::size_t lo, std::size_t hi, std::size_t fallback) const {
+    std::size_t best = fallback;
+    float bestStep = -1;
+    for (std::size_t i = std::max<std::size_t>(lo, 1); i < hi; ++i) {
+      if (!(x_[i - 1] < 0 && x_[i] >= 0)) continue;
+      float step = x_[i] - x_[i - 1];
+      if (bestStep < 0 || step < bestStep) best = i, bestStep = step;
+    }
+    return best;
+  }
+  // The reference period of the vowel that letter holds: one period from its middle.
+  std::vector<float> ReferencePeriod(int letter) const {
+    int ph = FirstPhoneme(letter);
+    std::size_t m = Middle(ph);
+    auto P = static_cast<std::size_t>(cs_.period);
+    if (m + P > Size()) throw std::runtime_error("a reference vowel shorter than one period");
+    return std::vector<float>(x_.begin() + static_cast<std::ptrdiff_t>(m),
+                              x_.begin() + static_cast<std::ptrdiff_t>(m + P));
+  }
+
+ private:
+  const Carrier& c_;
+  const CutSettings& cs_;
+  std::vector<float> x_;
+  std::vector<std::pair<std::size_t, std::size_t>> ranges_;
+  std::vector<std::string> names_;
+  std::vector<int> letterOf_;
+};
+
+}  // namespace
+
+CutUnit CutCarrier(const Carrier& carrier, const Utterance& utterance, const CutSettings& cs) {
+  CutUnit u;
+  u.startsMidVowel = carrier.start.kind == PointKind::VowelMiddle;
+  u.endsMidVowel = carrier.end.kind == PointKind::VowelMiddle;
+  // A consonant of no sound of its own (Ğ between consonants) gives an empty unit.
+  if (carrier.start.kind == PointKind::ConsonantStart && carrier.end.kind == PointKind::LetterEnd &&
+      carrier.start.letter == carrier.end.letter && carrier.phonemes[carrier.start.letter].empty())
+    return u;
+  Analysis a(carrier, utterance, cs);
+  std::size_t s = a.Point(carrier.start), e = a.Point(carrier.end);
+  if (e <= s)
+    throw std::runtime_error("the cut points of the carrier [[" + carrier.PhonemeString() +
+                             "]] are out of order");
+  u.samples.assign(a.X().begin() + static_cast<std::ptrdiff_t>(s),
+                   a.X().begin() + static_cast<std::ptrdiff_t>(e));
+  return u;
+}
+
+std::vector<float> ReferencePeriod(const Carrier& carrier, int letter, const Utterance& utterance,
+                                   const CutSettings& settings) {
+  CutSettings plain = settings;
+  plain.references.clear();
+  Analysis a(carrier, utterance, plain);
+  return a.ReferencePeriod(letter);
+}
+
+int EstimatePeriod(const std::vector<float>& x, int rate) {
+  // The loudest 80 ms: the middle of a vowel.
+  const std::size_t win = static_cast<std::size_t>(rate) * 80 / 1000;
+  if (x.size() < win * 2) throw std::runtime_error("too little speech to find the pitch");
+  std::size_t best = 0;
+  double bestE = -1, e = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    e += double(x[i]) * x[i];
+    if (i >= win) e -= double(x[i - win]) * x[i - win];
+    if (i + 1 >= win && e > bestE) bestE = e, best = i + 1 - win;
+  }
+  const int minLag = rate / 400, maxLag = rate / 50;
+  std::vector<double> corr(maxLag + 2, 0.0);
+  double top = 0;
+  for (int L = minLag; L <= maxLag + 1; ++L) {
+    double c = 0;
+    for (std::size_t i = best; i < best + win && i + L < x.size(); ++i)
+      c += double(x[i]) * x[i + L];
+    corr[L] = c / static_cast<double>(win - L);
+    top = std::max(top, corr[L]);
+  }
+  // The first strong peak is the period; its multiples correlate nearly as well.
+  int lag = minLag;
+  for (int L = minLag + 1; L <= maxLag; ++L) {
+    if (corr[L] >= 0.85 * top && corr[L] >= corr[L - 1] && corr[L] >= corr[L + 1]) {
+      lag = L;
+      break;
+    }
+  }
+  return lag;
+}
+
+}  // namespace kalvor::voicegen

@@ -1,0 +1,156 @@
+// kalvor-voicegen: makes the default voices from espeak-ng's Turkish voice, and measures how
+// smoothly a voice's units join.
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "Cp1254.h"
+#include "Framework.h"
+#include "JoinCheck.h"
+#include "UFonemSP_Format.h"
+#include "UnitNames.h"
+#include "VoiceBuilder.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: kalvor-voicegen --voice male|female -o FILE.SPD [--units NAME,...]\n"
+    "       kalvor-voicegen --list-units\n"
+    "       kalvor-voicegen --check-joins FILE.SPD [--max-ratio R] (TEXT | -f FILE)\n"
+    "\n"
+    "Makes a speech data file from espeak-ng's Turkish voice: every unit that the engine's front\n"
+    "end can name, spoken in a carrier word as a monotone, cut in the middle of its vowels,\n"
+    "resampled to 16000 Hz and levelled. The same input gives the same bytes.\n"
+    "\n"
+    "  --voice male|female  the male voice (espeak-ng \"tr\") or the female one (\"tr+f1\")\n"
+    "  -o FILE.SPD          where to write the voice\n"
+    "  --units NAME,...     only these units (UTF-8 names, as \"kalvor units\" prints them)\n"
+    "  --list-units         print every unit name, one a line\n"
+    "  -q                   no report on standard error\n"
+    "  --check-joins FILE.SPD\n"
+    "                       speak the text (UTF-8) with that voice through the engine and compare\n"
+    "                       the sample jumps where units meet with those inside units; with\n"
+    "                       --max-ratio R, fail when the joins' 95th percentile exceeds R times\n"
+    "                       the 99th percentile inside units\n";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+int Fail(const std::string& m, int code = 1) {
+  std::fprintf(stderr, "kalvor-voicegen: %s\n", m.c_str());
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kalvor::voicegen;
+  std::string voice, output, units, joinsVoice, textFile, text;
+  double maxRatio = 0;
+  bool quiet = false, list = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](const char* opt) -> std::string {
+      if (i + 1 >= argc) throw std::runtime_error(std::string("option ") + opt + " needs a value");
+      return argv[++i];
+    };
+    try {
+      if (a == "-h" || a == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+      } else if (a == "--voice") {
+        voice = value("--voice");
+      } else if (a == "-o") {
+        output = value("-o");
+      } else if (a == "--units") {
+        units = value("--units");
+      } else if (a == "--list-units") {
+        list = true;
+      } else if (a == "-q") {
+        quiet = true;
+      } else if (a == "--check-joins") {
+        joinsVoice = value("--check-joins");
+      } else if (a == "-f") {
+        textFile = value("-f");
+      } else if (a == "--max-ratio") {
+        maxRatio = std::stod(value("--max-ratio"));
+      } else if (!joinsVoice.empty() && (a.empty() || a[0] != '-')) {
+        text += (text.empty() ? "" : " ") + a;
+      } else {
+        return Fail("unknown argument \"" + a + "\" (kalvor-voicegen --help)", 2);
+      }
+    } catch (const std::exception& e) {
+      return Fail(e.what(), 2);
+    }
+  }
+  try {
+    if (list) {
+      for (const auto& n : AllUnitNames())
+        std::printf("%s\n", kalvor::cli::Cp1254ToUtf8(n).c_str());
+      return 0;
+    }
+    if (!joinsVoice.empty()) {
+      if (text.empty() == textFile.empty()) return Fail("give the text or -f FILE", 2);
+      std::string t = kalvor::cli::Utf8ToCp1254(textFile.empty() ? text : ReadFile(textFile));
+      JoinReport r = CheckJoins(joinsVoice, t);
+      std::fputs(FormatJoinReport(r).c_str(), stdout);
+      if (r.joins.count == 0) return Fail("the text gave no joins");
+      if (maxRatio > 0 && r.joins.p95 > maxRatio * r.inside.p99)
+        return Fail("joins are rough: their 95th percentile is above " + std::to_string(maxRatio) +
+                    " times the 99th percentile inside units");
+      return 0;
+    }
+    if (voice.empty() || output.empty())
+      return Fail("give --voice and -o (kalvor-voicegen --help)", 2);
+    VoiceSettings settings;
+    if (voice == "male") {
+      settings = MaleVoice();
+    } else if (voice == "female") {
+      settings = FemaleVoice();
+    } else {
+      return Fail("--voice is male or female, not \"" + voice + "\"", 2);
+    }
+    std::vector<std::string> names;
+    if (units.empty()) {
+      names = AllUnitNames();
+    } else {
+      std::string cur;
+      for (char c : units + ",") {
+        if (c != ',') {
+          cur += c;
+        } else if (!cur.empty()) {
+          std::string n = kalvor::cli::Utf8ToCp1254(cur);
+          if (!ParseUnitName(n)) return Fail("\"" + cur + "\" is not a unit name", 2);
+          names.push_back(n);
+          cur.clear();
+        }
+      }
+    }
+    auto t0 = std::chrono::steady_clock::now();
+    VoiceBuilder builder(settings);
+    BuildReport rep;
+    auto built = builder.Build(names, &rep);
+    kalvor::WriteSpeechData(output, 2, built);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (!quiet)
+      std::fprintf(stderr,
+                   "kalvor-voicegen: %s: %zu units (%zu empty, %zu turned down), %.1f s of speech, "
+                   "pitch period %d samples, made in %.1f s\n",
+                   output.c_str(), rep.units, rep.emptyUnits, rep.limitedUnits,
+                   static_cast<double>(rep.bytes) / 2 / settings.sampleRate, rep.period, secs);
+    return 0;
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+}
