@@ -1,0 +1,129 @@
+// The audio destination's notifications: TModeNotify turns them into posted messages on any
+// thread, and the mode's window delivers them to the registered sinks on the mode's own thread.
+#include "MouthShape.h"
+#include "SpcMode.h"
+
+namespace kalvor {
+
+TModeNotify::TModeNotify(HWND window, IAudio* audio) : FWindow(window), FAudio(audio) {
+  InitializeCriticalSection(&FLock);
+  if (FAudio) FAudio->AddRef();
+}
+
+TModeNotify::~TModeNotify() {
+  if (FAudio) FAudio->Release();
+  DeleteCriticalSection(&FLock);
+}
+
+HRESULT STDMETHODCALLTYPE TModeNotify::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IAudioDestNotifySink)) {
+    *ppv = static_cast<IAudioDestNotifySink*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE TModeNotify::AddRef() {
+  return static_cast<ULONG>(InterlockedIncrement(&FRefCount));
+}
+
+ULONG STDMETHODCALLTYPE TModeNotify::Release() {
+  const LONG n = InterlockedDecrement(&FRefCount);
+  if (n == 0) delete this;
+  return static_cast<ULONG>(n);
+}
+
+void TModeNotify::Detach() {
+  IAudio* audio;
+  EnterCriticalSection(&FLock);
+  FWindow = nullptr;
+  audio = FAudio;
+  FAudio = nullptr;
+  LeaveCriticalSection(&FLock);
+  if (audio) audio->Release();
+}
+
+// The time stamp is read on the destination's thread, when the event happens.
+void TModeNotify::PostTimeStamp(UINT msg) {
+  EnterCriticalSection(&FLock);
+  HWND window = FWindow;
+  IAudio* audio = FAudio;
+  if (audio) audio->AddRef();
+  LeaveCriticalSection(&FLock);
+  if (!window || !audio) {
+    if (audio) audio->Release();
+    return;
+  }
+  QWORD ts = 0;
+  if (FAILED(audio->TotalGet(&ts))) ts = 0;
+  audio->Release();
+  PostMessageW(window, msg, static_cast<WPARAM>(ts & 0xFFFFFFFFu),
+               static_cast<LPARAM>(static_cast<DWORD>(ts >> 32)));
+}
+
+HRESULT STDMETHODCALLTYPE TModeNotify::AudioStop(WORD) {
+  PostTimeStamp(WM_TTS_AUDIOSTOP);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TModeNotify::AudioStart() {
+  PostTimeStamp(WM_TTS_AUDIOSTART);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TModeNotify::FreeSpace(DWORD, BOOL) {
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TModeNotify::BookMark(DWORD dwMarkID, BOOL) {
+  EnterCriticalSection(&FLock);
+  HWND window = FWindow;
+  LeaveCriticalSection(&FLock);
+  if (window) PostMessageW(window, WM_TTS_BOOKMARK, dwMarkID, static_cast<LPARAM>(dwMarkID));
+  return S_OK;
+}
+
+void TSpcMode::DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam) {
+  // The sinks are taken as they are now; one that is unregistered by an earlier sink's call is
+  // not called any more.
+  std::vector<TSinkReg> sinks;
+  for (const TSinkReg& reg : FSinkList)
+    if (reg.Sink && IsEqualIID(reg.Iid, IID_ITTSNotifySinkA)) sinks.push_back(reg);
+  for (const TSinkReg& reg : sinks) reg.Sink->AddRef();
+
+  const QWORD stamp =
+      (static_cast<QWORD>(static_cast<DWORD>(lParam)) << 32) | static_cast<DWORD>(wParam);
+  for (const TSinkReg& reg : sinks) {
+    bool registered = false;
+    for (const TSinkReg& now : FSinkList) registered = registered || now.Key == reg.Key;
+    if (!registered) continue;
+    // A sink's result is not read: one failing sink does not keep the others from hearing.
+    switch (msg) {
+      case WM_TTS_ATTRIBCHANGED:
+        reg.Sink->AttribChanged(static_cast<DWORD>(wParam));
+        break;
+      case WM_TTS_AUDIOSTART:
+        reg.Sink->AudioStart(stamp);
+        break;
+      case WM_TTS_AUDIOSTOP:
+        reg.Sink->AudioStop(stamp);
+        break;
+      case WM_TTS_BOOKMARK: {
+        // The mark is the letter's Windows-1254 code.
+        const auto letter = static_cast<std::uint8_t>(wParam);
+        FMouth = MouthShapeOf(letter);
+        reg.Sink->Visual(TimeStamp(), static_cast<CHAR>(letter), static_cast<CHAR>(letter),
+                         TTSNSHINT_COMMAND, &FMouth);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  for (const TSinkReg& reg : sinks) reg.Sink->Release();
+}
+
+}  // namespace kalvor

@@ -1,0 +1,668 @@
+#include "SpcMode.h"
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+#include "ComEntry.h"
+#include "Framework.h"
+#include "MsgWindow.h"
+#include "Module.h"
+#include "StrPlaySP_Text.h"
+
+namespace kalvor {
+namespace {
+
+// Engine text is Windows-1254 whatever the system's ANSI code page is, so that Turkish letters
+// survive on any system. A character 1254 cannot hold becomes a space (a separator for the engine),
+// as in the command line; no "best fit" look-alikes, which would read as other words.
+constexpr UINT kEngineCodePage = 1254;
+
+// Wait for room at most this many times per batch. A wait ends when a message arrives for the
+// thread (the destination's own notifications supply them) or after kWaitSliceMs, so that a
+// destination that never notifies cannot hold the caller for ever.
+constexpr int kMaxWaits = 200;
+constexpr DWORD kWaitSliceMs = 100;
+
+std::string WideToEngineText(const WCHAR* text, std::size_t length) {
+  if (length == 0) return {};
+  const int n = static_cast<int>(length);
+  BOOL usedDefault = FALSE;
+  int size = WideCharToMultiByte(kEngineCodePage, WC_NO_BEST_FIT_CHARS, text, n, nullptr, 0, " ",
+                                 &usedDefault);
+  if (size <= 0) throw Exception("The text cannot be converted to Windows-1254");
+  std::string out(static_cast<std::size_t>(size), '\0');
+  size = WideCharToMultiByte(kEngineCodePage, WC_NO_BEST_FIT_CHARS, text, n, out.data(), size, " ",
+                             &usedDefault);
+  if (size <= 0) throw Exception("The text cannot be converted to Windows-1254");
+  out.resize(static_cast<std::size_t>(size));
+  return out;
+}
+
+// A wide mode-record field into an ANSI one of `capacity` bytes, always terminated.
+void WideFieldToAnsi(const WCHAR* src, std::size_t srcCapacity, CHAR* dst, int capacity) {
+  const int n = static_cast<int>(wcsnlen(src, srcCapacity));
+  int written = n ? WideCharToMultiByte(CP_ACP, 0, src, n, dst, capacity - 1, nullptr, nullptr) : 0;
+  if (written < 0) written = 0;
+  dst[written] = '\0';
+}
+
+}  // namespace
+
+std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den) {
+  std::int64_t q = num / den;
+  std::int64_t r = num % den;
+  if (r < 0) {  // floor division, so that the remainder is non-negative
+    q -= 1;
+    r += den;
+  }
+  if (2 * r > den || (2 * r == den && (q & 1) != 0)) ++q;
+  return q;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation, Init, destruction
+
+TSpcMode::TSpcMode(IUnknown* audioObject, TReleaseNotify onRelease)
+    : FOnRelease(onRelease), FAudioObject(audioObject) {
+  if (FAudioObject) FAudioObject->AddRef();
+}
+
+HRESULT TSpcMode::Init() {
+  return ComEntry([&]() -> HRESULT {
+    FPlayer = std::make_unique<TStrPlayer>();
+    FPlayer->SetDataSize(2);
+    FPlayer->SetOnPlaySyl(
+        [this](TStrPlayer&, TStr3 Syl, std::int32_t& HRES) { HandlePlaySyl(Syl, HRES); });
+    FPlayer->SetOnEndOfData([this](TStrPlayer&) { HandleEndOfData(); });
+
+    // The format follows the synthesizer's sample width, which is 2 until a voice is loaded.
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 1;
+    format.nSamplesPerSec = 16000;
+    format.nBlockAlign = FPlayer->DataSize();
+    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    format.wBitsPerSample = static_cast<WORD>(8 * FPlayer->DataSize());
+    format.cbSize = 0;
+
+    // Without both interfaces there is nowhere to speak to: refuse now rather than fail on every
+    // later call.
+    if (!FAudioObject) return E_INVALIDARG;
+    HRESULT r = FAudioObject->QueryInterface(IID_IAudio, reinterpret_cast<void**>(&FAudio));
+    if (FAILED(r) || !FAudio) return E_NOINTERFACE;
+    r = FAudioObject->QueryInterface(IID_IAudioDest, reinterpret_cast<void**>(&FAudioDest));
+    if (FAILED(r) || !FAudioDest) return E_NOINTERFACE;
+    r = FAudio->WaveFormatSet(SDATA{&format, sizeof format});
+    if (FAILED(r)) return r;
+
+    FTextQueue.clear();
+    FSinkList.clear();
+    FSpeed = 100;
+    FMsgWindow = std::make_unique<TTTSMsgWindow>(*this);
+    FNotify = new TModeNotify(FMsgWindow->Handle(), FAudio);
+    FAudio->PassNotify(static_cast<IAudioDestNotifySink*>(FNotify), IID_IAudioDestNotifySink);
+    return S_OK;
+  });
+}
+
+TSpcMode::~TSpcMode() {
+  for (TSinkReg& reg : FSinkList)
+    if (reg.Sink) reg.Sink->Release();
+  FSinkList.clear();
+  if (FAudio && FPlayer) AudioReset();
+  // From here on a late notification from the destination's thread reaches nothing of ours.
+  if (FNotify) FNotify->Detach();
+  FMsgWindow.reset();
+  // Entries still queued are dropped without notification, but their references are given back.
+  for (BUFLIST& e : FTextQueue) {
+    if (e.BufSink) e.BufSink->Release();
+    if (e.VTxtSinkW) e.VTxtSinkW->Release();
+    if (e.VTxtSinkA) e.VTxtSinkA->Release();
+  }
+  FTextQueue.clear();
+  if (FAudio) FAudio->PassNotify(nullptr, IID_IAudioDestNotifySink);
+  if (FAudioDest) FAudioDest->Release();
+  if (FAudio) FAudio->Release();
+  if (FAudioObject) FAudioObject->Release();
+  if (FNotify) FNotify->Release();
+  FPlayer.reset();
+}
+
+HWND TSpcMode::WindowHandle() const {
+  return FMsgWindow ? FMsgWindow->Handle() : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// IUnknown
+
+HRESULT STDMETHODCALLTYPE TSpcMode::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  void* p = nullptr;
+  if (IsEqualIID(riid, IID_IUnknown))
+    p = static_cast<IUnknown*>(this);
+  else if (IsEqualIID(riid, IID_ITTSCentralW))
+    p = static_cast<ITTSCentralW*>(&FCentralW);
+  else if (IsEqualIID(riid, IID_ITTSCentralA))
+    p = static_cast<ITTSCentralA*>(&FCentralA);
+  else if (IsEqualIID(riid, IID_ITTSAttributesW))
+    p = static_cast<ITTSAttributesW*>(&FAttributesW);
+  else if (IsEqualIID(riid, IID_ITTSAttributesA))
+    p = static_cast<ITTSAttributesA*>(&FAttributesA);
+  else if (IsEqualIID(riid, IID_ITTSDialogsW))
+    p = static_cast<ITTSDialogsW*>(&FDialogsW);
+  else if (IsEqualIID(riid, IID_ITTSDialogsA))
+    p = static_cast<ITTSDialogsA*>(&FDialogsA);
+  if (!p) {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  *ppv = p;
+  return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE TSpcMode::AddRef() {
+  return static_cast<ULONG>(++FRefCount);
+}
+
+ULONG STDMETHODCALLTYPE TSpcMode::Release() {
+  const LONG n = --FRefCount;
+  if (n == 0 && FOnRelease) FOnRelease();
+  return static_cast<ULONG>(n);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Speaking
+
+HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotifyInterface,
+                           const IID& iid) {
+  // Refused calls change nothing, not even the text being spoken.
+  if (text.dwSize != 0) {
+    if (!text.pData) return E_INVALIDARG;
+    if (eCharacterSet != CHARSET_TEXT) return TTSERR_INVALIDCHAR;
+    if (pNotifyInterface && !IsEqualIID(iid, IID_ITTSBufNotifySink)) return E_NOINTERFACE;
+    if (FClaimed && FAudioPaused) return E_FAIL;
+  }
+
+  // A new text ends the one being spoken. When this call comes from a message handler inside
+  // that text's wait, the older text is finished now, so that its sink hears of its end before
+  // this text starts; an empty text only stops it, and it ends on its own.
+  EndRunningTexts(text.dwSize != 0);
+  FPlayer->Stop();
+  Sleep(20);
+  if (text.dwSize == 0) return S_OK;
+
+  // The text is read up to its terminator, never beyond dwSize bytes.
+  const auto* wide = static_cast<const WCHAR*>(text.pData);
+  const std::string engineText = WideToEngineText(wide, wcsnlen(wide, text.dwSize / 2));
+
+  TSpeakCall call;
+  call.Serial = ++FLastSerial;
+  if (IsEqualIID(iid, IID_IVTxtNotifySinkW) || IsEqualIID(iid, IID_IVTxtNotifySinkA) ||
+      IsEqualIID(iid, IID_ITTSBufNotifySink)) {
+    BUFLIST e;
+    if (pNotifyInterface && IsEqualIID(iid, IID_ITTSBufNotifySink))
+      e.BufSink = static_cast<ITTSBufNotifySink*>(pNotifyInterface);
+    call.Entry = FTextQueue.insert(FTextQueue.end(), e);
+    call.HasEntry = true;
+    if (e.BufSink) e.BufSink->AddRef();
+  }
+
+  // A destination that cannot be claimed or started speaks nothing: say so, and leave no trace.
+  if (!FClaimed && !FAudioPaused) {
+    HRESULT r = FAudio->Claim();
+    if (SUCCEEDED(r)) {
+      r = FAudio->Start();
+      if (FAILED(r)) FAudio->UnClaim();
+    }
+    if (FAILED(r)) {
+      if (call.HasEntry) {
+        if (call.Entry->BufSink) call.Entry->BufSink->Release();
+        FTextQueue.erase(call.Entry);
+      }
+      return r;
+    }
+    FClaimed = true;
+  }
+  // Paused and not claimed: nothing is claimed now; the text waits for AudioResume.
+  FSpeaking = true;
+  FWordOffset = 0;
+
+  call.Prev = FActive;
+  FActive = &call;
+  ++FDepth;
+  HRESULT result = S_OK;
+  bool failed = false;
+  try {
+    result = FPlayer->Speak(engineText);
+  } catch (const std::bad_alloc&) {
+    result = E_OUTOFMEMORY;
+    failed = true;
+  } catch (...) {  // a data file read error
+    result = E_FAIL;
+    failed = true;
+  }
+  FActive = call.Prev;
+  --FDepth;
+
+  // Normally HandleEndOfData completed the entry; when Speak failed it never came.
+  if (call.HasEntry) CompleteEntry(call, failed ? TTSBNS_ABORTED : 0);
+  // A text taken over by a newer one ended without fault; the result the synthesizer returns
+  // now is the newer text's.
+  if (call.Ended && !failed && FAILED(result)) result = S_OK;
+  if (FClaimed) {
+    const HRESULT u = FAudio->UnClaim();
+    FClaimed = false;
+    if (SUCCEEDED(result)) result = u;  // a speaking failure is not hidden by a good UnClaim
+  }
+  if (FDepth == 0) {
+    FSpeaking = false;
+    if (FQuitSeen) {
+      FQuitSeen = false;
+      PostQuitMessage(FQuitCode);
+    }
+  }
+  return result;
+}
+
+void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
+  HRES = 0;
+  TSpeakCall* call = FActive;
+  if (!call || call->Ended) return;
+  TMemoryStream& out = FPlayer->OutputStream();
+
+  // Wait for room. While paused the batch is held (those waits do not count); after the
+  // destination reported its end, nothing more is written.
+  int waits = 0;
+  for (;;) {
+    if (call->Ended) return;
+    if (FAudioPaused) {
+      PumpMessages();
+      continue;
+    }
+    if (!FRunning) {
+      EndRunningTexts(false);
+      return;
+    }
+    DWORD free = 0;
+    BOOL eof = FALSE;
+    HRES = FAudioDest->FreeSpace(&free, &eof);
+    if (HRES != 0) return;
+    if (eof) {
+      FRunning = false;
+      FSpeaking = false;
+      HRES = 0;
+      EndRunningTexts(false);
+      return;
+    }
+    if (static_cast<std::uint64_t>(free) >= static_cast<std::uint64_t>(out.Size())) break;
+    if (waits >= kMaxWaits) {
+      HRES = E_FAIL;
+      return;
+    }
+    ++waits;
+    PumpMessages();
+  }
+
+  // The dotted capital I is stored as "0" in some names; the position marker "_" is no letter.
+  std::string s(Syl.View());
+  for (char& c : s)
+    if (c == '0') c = '\xDD';
+  if (!s.empty() && s[0] == '_') s.erase(0, 1);
+  const std::size_t n = s.size();
+
+  // Marks for the first two letters go before the unit's samples, for the third after them: each
+  // becomes a mouth shape when playback reaches it.
+  for (std::size_t i = 0; i < n && i < 2; ++i)
+    if (IsLetterOrDigit(s[i])) FAudioDest->BookMark(static_cast<unsigned char>(s[i]));
+
+  if (call->HasEntry) {
+    BUFLIST& e = *call->Entry;
+    if (e.Started == 0) {
+      e.Started = 1;
+      if (ITTSBufNotifySink* sink = e.BufSink) {
+        sink->AddRef();
+        const QWORD ts = TimeStamp();
+        sink->WordPosition(ts, 0);
+        sink->TextDataStarted(ts);
+        sink->Release();
+      }
+    } else if (!FLastUnit.empty() && n == 0 && e.BufSink) {
+      ITTSBufNotifySink* sink = e.BufSink;
+      sink->AddRef();
+      sink->WordPosition(TimeStamp(), FWordOffset);
+      sink->Release();
+    }
+  }
+  // The sink may have paused or reset from its callback.
+  while (FAudioPaused && !call->Ended) PumpMessages();
+  if (call->Ended || !FRunning) return;
+
+  out.SetPosition(0);
+  if (FClaimed && out.Size() > 0)
+    HRES = FAudioDest->DataSet(out.Memory(), static_cast<DWORD>(out.Size()));
+
+  if (n >= 3 && IsLetterOrDigit(s[2])) FAudioDest->BookMark(static_cast<unsigned char>(s[2]));
+  FWordOffset += static_cast<DWORD>(n);
+  FLastUnit = s;
+}
+
+void TSpcMode::HandleEndOfData() {
+  if (FActive && FActive->HasEntry) CompleteEntry(*FActive, 0);
+}
+
+void TSpcMode::CompleteEntry(TSpeakCall& call, DWORD flags) {
+  if (call.HasEntry) CompleteQueued(call.Entry, flags);
+}
+
+void TSpcMode::CompleteQueued(std::list<BUFLIST>::iterator entry, DWORD flags) {
+  for (TSpeakCall* c = FActive; c; c = c->Prev)
+    if (c->HasEntry && c->Entry == entry) c->HasEntry = false;
+  const BUFLIST e = *entry;
+  // The entry is out of the queue before its sink hears of it, so a sink that calls back into
+  // the mode finds a consistent queue.
+  FTextQueue.erase(entry);
+  if (e.BufSink) {
+    e.BufSink->TextDataDone(TimeStamp(), flags);
+    e.BufSink->Release();
+  }
+  if (e.VTxtSinkW) e.VTxtSinkW->Release();
+  if (e.VTxtSinkA) e.VTxtSinkA->Release();
+}
+
+void TSpcMode::EndRunningTexts(bool completeNow) {
+  for (TSpeakCall* c = FActive; c; c = c->Prev) {
+    c->Ended = true;
+    if (completeNow) CompleteEntry(*c, 0);
+  }
+  if (FActive) FPlayer->Stop();
+}
+
+void TSpcMode::PumpMessages() {
+  MsgWaitForMultipleObjectsEx(0, nullptr, kWaitSliceMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // The program is ending: stop speaking, and give the quit back to the program's own loop
+      // once the texts have returned.
+      FQuitSeen = true;
+      FQuitCode = static_cast<int>(msg.wParam);
+      EndRunningTexts(false);
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+HRESULT TSpcMode::ApplyRunState() {
+  if (!FRunning) return FAudio->Stop();
+  const HRESULT r = FPlayer->Resume();
+  if (r != 0) return r;
+  if (!FClaimed) return S_OK;  // between texts the device is not ours to start
+  const HRESULT s = FAudio->Start();
+  return s == AUDERR_ALREADYSTARTED ? S_OK : s;
+}
+
+HRESULT TSpcMode::AudioPause() {
+  if (FAudioPaused) return TTSERR_ALREADYPAUSED;
+  FAudio->Stop();
+  if (FClaimed) {
+    FAudio->UnClaim();
+    FClaimed = false;
+  }
+  FAudioPaused = true;
+  FRunning = false;
+  return ApplyRunState();
+}
+
+HRESULT TSpcMode::AudioResume() {
+  if (!FAudioPaused) return TTSERR_NOTPAUSED;
+  if (FClaimed) return E_FAIL;
+  // Only a text in progress needs the device; between texts the device is left alone, so that a
+  // resume does not hold it while nothing is spoken.
+  if (FSpeaking) {
+    HRESULT r = FAudio->Claim();
+    if (r != 0) return r;
+    FClaimed = true;
+    FAudioPaused = false;
+    r = FAudio->Start();
+    if (r != 0) return r;
+  } else {
+    FAudioPaused = false;
+  }
+  FRunning = true;
+  return ApplyRunState();
+}
+
+HRESULT TSpcMode::AudioReset() {
+  if (FClaimed && FAudioPaused) return E_FAIL;
+  if (!FAudioPaused) FAudio->Stop();
+  FAudio->Flush();
+  if (FClaimed) FAudio->UnClaim();
+  FClaimed = false;
+  FAudioPaused = false;
+  FSpeaking = false;
+  // A reset leaves the mode ready to speak again, also after a pause or the destination's end.
+  FRunning = true;
+  // Texts the synthesizer holds paused are over; their Speak will not report an end.
+  while (FPlayer->Paused() && !FTextQueue.empty())
+    CompleteQueued(FTextQueue.begin(), TTSBNS_ABORTED);
+  const DWORD serial = FActive ? FActive->Serial : 0;
+  EndRunningTexts(false);
+  PostToWindow(WM_TTS_STOP, serial, 0);
+  return S_OK;
+}
+
+void TSpcMode::StopBySerial(DWORD serial) {
+  for (TSpeakCall* c = FActive; c; c = c->Prev)
+    if (c->Serial == serial && serial != 0) {
+      c->Ended = true;
+      FPlayer->Stop();
+    }
+}
+
+void TSpcMode::StopForEndOfSession() {
+  EndRunningTexts(false);
+  FPlayer->Stop();
+}
+
+QWORD TSpcMode::TimeStamp() {
+  QWORD ts = 0;
+  if (FAudio && FAILED(FAudio->TotalGet(&ts))) ts = 0;
+  return ts;
+}
+
+void TSpcMode::PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (HWND h = WindowHandle()) PostMessageW(h, msg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Central: records, positions, registrations
+
+HRESULT TSpcMode::ModeGet(PTTSMODEINFOW pInfo) {
+  if (!pInfo) return E_INVALIDARG;
+  *pInfo = FModeInfo;
+  return S_OK;
+}
+
+HRESULT TSpcMode::PosnGet(PQWORD pqwTimeStamp) {
+  if (!pqwTimeStamp) return E_INVALIDARG;
+  return FAudio->PosnGet(pqwTimeStamp);
+}
+
+HRESULT TSpcMode::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
+  if (!pqTimeStamp || !pFiletime) return E_INVALIDARG;
+  return FAudio->ToFileTime(pqTimeStamp, pFiletime);
+}
+
+HRESULT TSpcMode::Register(PVOID pNotifyInterface, const IID& iid, DWORD* pdwKey) {
+  if (!pNotifyInterface || !pdwKey) return E_INVALIDARG;
+  // Only the ANSI mode sink is delivered to, by either central.
+  if (!IsEqualIID(iid, IID_ITTSNotifySinkA)) return E_NOINTERFACE;
+  TSinkReg reg;
+  reg.Sink = static_cast<ITTSNotifySinkA*>(pNotifyInterface);
+  reg.Iid = iid;
+  FSinkList.reserve(FSinkList.size() + 1);  // the only step that can fail comes first
+  reg.Key = NextSinkKey();
+  reg.Sink->AddRef();
+  FSinkList.push_back(reg);
+  *pdwKey = reg.Key;
+  return S_OK;
+}
+
+HRESULT TSpcMode::UnRegister(DWORD dwKey) {
+  for (auto it = FSinkList.begin(); it != FSinkList.end(); ++it) {
+    if (it->Key != dwKey) continue;
+    ITTSNotifySinkA* sink = it->Sink;
+    FSinkList.erase(it);
+    if (sink) sink->Release();
+    return S_OK;
+  }
+  return TTSERR_INVALIDKEY;
+}
+
+// ---------------------------------------------------------------------------------------------
+// ITTSCentralW
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Inject(const WCHAR*) {
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ModeGet(PTTSMODEINFOW pttsInfo) {
+  return ComEntry([&] { return FMode.ModeGet(pttsInfo); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) {
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::PosnGet(PQWORD pqwTimeStamp) {
+  return ComEntry([&] { return FMode.PosnGet(pqwTimeStamp); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::TextData(VOICECHARSET eCharacterSet, DWORD,
+                                                      SDATA dText, PVOID pNotifyInterface,
+                                                      IID IIDNotifyInterface) {
+  return ComEntry(
+      [&] { return FMode.TextData(eCharacterSet, dText, pNotifyInterface, IIDNotifyInterface); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
+  return ComEntry([&] { return FMode.ToFileTime(pqTimeStamp, pFiletime); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioPause() {
+  return ComEntry([&] { return FMode.AudioPause(); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioResume() {
+  return ComEntry([&] { return FMode.AudioResume(); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioReset() {
+  return ComEntry([&] { return FMode.AudioReset(); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Register(PVOID pNotifyInterface,
+                                                      IID IIDNotifyInterface, DWORD* pdwKey) {
+  return ComEntry([&] { return FMode.Register(pNotifyInterface, IIDNotifyInterface, pdwKey); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::UnRegister(DWORD dwKey) {
+  return ComEntry([&] { return FMode.UnRegister(dwKey); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// ITTSCentralA: the A client's strings are in the system ANSI code page
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Inject(const CHAR*) {
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::ModeGet(PTTSMODEINFOA pttsInfo) {
+  return ComEntry([&]() -> HRESULT {
+    if (!pttsInfo) return E_INVALIDARG;
+    TTSMODEINFOW w;
+    const HRESULT r = FMode.ModeGet(&w);
+    if (FAILED(r)) return r;
+    TTSMODEINFOA a{};
+    a.gEngineID = w.gEngineID;
+    WideFieldToAnsi(w.szMfgName, TTSI_NAMELEN, a.szMfgName, TTSI_NAMELEN);
+    WideFieldToAnsi(w.szProductName, TTSI_NAMELEN, a.szProductName, TTSI_NAMELEN);
+    a.gModeID = w.gModeID;
+    WideFieldToAnsi(w.szModeName, TTSI_NAMELEN, a.szModeName, TTSI_NAMELEN);
+    a.language.LanguageID = w.language.LanguageID;
+    WideFieldToAnsi(w.language.szDialect, LANG_LEN, a.language.szDialect, LANG_LEN);
+    WideFieldToAnsi(w.szSpeaker, TTSI_NAMELEN, a.szSpeaker, TTSI_NAMELEN);
+    WideFieldToAnsi(w.szStyle, TTSI_STYLELEN, a.szStyle, TTSI_STYLELEN);
+    a.wGender = w.wGender;
+    a.wAge = w.wAge;
+    a.dwFeatures = w.dwFeatures;
+    a.dwInterfaces = w.dwInterfaces;
+    a.dwEngineFeatures = w.dwEngineFeatures;
+    *pttsInfo = a;
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) {
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::PosnGet(PQWORD pqwTimeStamp) {
+  return ComEntry([&] { return FMode.PosnGet(pqwTimeStamp); });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags,
+                                                      SDATA dText, PVOID pNotifyInterface,
+                                                      IID IIDNotifyInterface) {
+  return ComEntry([&]() -> HRESULT {
+    if (dText.dwSize == 0)
+      return FMode.FCentralW.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface,
+                                      IIDNotifyInterface);
+    if (!dText.pData) return E_INVALIDARG;
+    // Up to the terminator, never beyond dwSize bytes.
+    const auto* ansi = static_cast<const CHAR*>(dText.pData);
+    const int length = static_cast<int>(strnlen(ansi, dText.dwSize));
+    std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+    int l = 0;
+    if (length > 0) {
+      l = MultiByteToWideChar(CP_ACP, 0, ansi, length, wide.data(), length);
+      if (l <= 0) return E_FAIL;
+    }
+    wide[static_cast<std::size_t>(l)] = L'\0';
+    // The wide size counts the terminator, as the ANSI size of a terminated text does.
+    SDATA w{wide.data(), static_cast<DWORD>(2 * (l + 1))};
+    return FMode.FCentralW.TextData(eCharacterSet, dwFlags, w, pNotifyInterface,
+                                    IIDNotifyInterface);
+  });
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
+  return FMode.FCentralW.ToFileTime(pqTimeStamp, pFiletime);
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioPause() {
+  return FMode.FCentralW.AudioPause();
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioResume() {
+  return FMode.FCentralW.AudioResume();
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioReset() {
+  return FMode.FCentralW.AudioReset();
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Register(PVOID pNotifyInterface,
+                                                      IID IIDNotifyInterface, DWORD* pdwKey) {
+  return FMode.FCentralW.Register(pNotifyInterface, IIDNotifyInterface, pdwKey);
+}
+
+HRESULT STDMETHODCALLTYPE TModeITTSCentralA::UnRegister(DWORD dwKey) {
+  return FMode.FCentralW.UnRegister(dwKey);
+}
+
+}  // namespace kalvor
