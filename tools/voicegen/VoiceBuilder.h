@@ -16,9 +16,9 @@ namespace kalvor::voicegen {
 struct VoiceSettings {
   EspeakSettings espeak;
   int sampleRate = 16000;
-  // The level of every vowel where units meet (RMS on the 16-bit scale): about -20 dB below full
+  // The level of every vowel where units meet (RMS on the 16-bit scale): about -17 dB below full
   // scale, which leaves room for the peaks of the loudest vowels.
-  float targetRms = 3000.0f;
+  float targetRms = 4500.0f;
 };
 
 // The two default voices: male from espeak-ng's Turkish voice, female from its "f1" variant (the
