@@ -10,6 +10,10 @@
 
 #ifdef _WIN32
 #include <share.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace kalvor {
@@ -59,13 +63,11 @@ std::string Reason(int err) {
   return std::generic_category().message(err);
 }
 
-bool SeekTo(std::FILE* f, std::uint64_t offset) {
 #ifdef _WIN32
+bool SeekTo(std::FILE* f, std::uint64_t offset) {
   return _fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-  return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
 }
+#endif
 
 std::FILE* OpenForWriting(const std::filesystem::path& p) {
 #ifdef _WIN32
@@ -101,34 +103,53 @@ SpeechDataFile::SpeechDataFile(const std::filesystem::path& path) : path_(path) 
   errno = 0;
 #ifdef _WIN32
   f_ = _wfsopen(path_.c_str(), L"rb", _SH_DENYWR);
-#else
-  f_ = std::fopen(path_.c_str(), "rb");
-#endif
   if (!f_) fail(errno ? errno : ENOENT);
-#ifdef _WIN32
-  bool sized = _fseeki64(f_, 0, SEEK_END) == 0;
-  long long end = sized ? _ftelli64(f_) : -1;
-#else
-  bool sized = fseeko(f_, 0, SEEK_END) == 0;
-  long long end = sized ? static_cast<long long>(ftello(f_)) : -1;
-#endif
+  long long end = _fseeki64(f_, 0, SEEK_END) == 0 ? _ftelli64(f_) : -1;
   if (end < 0) {
     int err = errno ? errno : EIO;
     std::fclose(f_);
     f_ = nullptr;
     fail(err);
   }
+#else
+  fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) fail(errno ? errno : ENOENT);
+  struct stat st;
+  long long end = ::fstat(fd_, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+  if (end < 0) {
+    int err = errno ? errno : EIO;
+    ::close(fd_);
+    fd_ = -1;
+    fail(err);
+  }
+#endif
   size_ = static_cast<std::uint64_t>(end);
 }
 
 SpeechDataFile::~SpeechDataFile() {
+#ifdef _WIN32
   if (f_) std::fclose(f_);
+#else
+  if (fd_ >= 0) ::close(fd_);
+#endif
 }
 
 std::size_t SpeechDataFile::ReadSome(std::uint64_t offset, void* dst, std::size_t n) {
   if (n == 0 || offset >= size_) return 0;
+#ifdef _WIN32
   if (!SeekTo(f_, offset)) return 0;
   return std::fread(dst, 1, n, f_);
+#else
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t got =
+        ::pread(fd_, static_cast<char*>(dst) + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+#endif
 }
 
 void SpeechDataFile::ReadAt(std::uint64_t offset, void* dst, std::size_t n) {

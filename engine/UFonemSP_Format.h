@@ -78,7 +78,11 @@ class SpeechDataFile {
 
  private:
   std::filesystem::path path_;
+#ifdef _WIN32
   std::FILE* f_ = nullptr;
+#else
+  int fd_ = -1;  // read with pread: one system call per unit, no stream buffer to refill
+#endif
   std::uint64_t size_ = 0;
 };
 

@@ -127,6 +127,7 @@ class Output {
 #endif
       f_ = stdout;
       name_ = "standard output";
+      Buffer();
       return;
     }
     path_ = Utf8Path(name);
@@ -142,6 +143,7 @@ class Output {
       throw CliError("cannot create " + PathText(tmp_) + ": " +
                      std::generic_category().message(errno ? errno : EIO));
     name_ = name;
+    Buffer();
   }
   ~Output() {
     if (f_ && f_ != stdout) {
@@ -183,6 +185,14 @@ class Output {
   }
 
  private:
+  // A unit is a few kilobytes: collect many before each system call.
+  // (The C library takes the size only with a buffer of our own; it must outlive the stream, which
+  // for standard output is the whole program.)
+  void Buffer() {
+    static char buffer[1 << 18];
+    std::setvbuf(f_, buffer, _IOFBF, sizeof buffer);
+  }
+
   std::FILE* f_ = nullptr;
   std::string name_;
   fs::path path_, tmp_;
