@@ -42,23 +42,27 @@ small=$work/small.txt
 take "$kb" "$text"
 take $((kb / 10 > 0 ? kb / 10 : 1)) "$small"
 
-# measure OUT-PREFIX COMMAND...: best wall time of $runs runs and the peak memory of that run.
+# measure OUT-PREFIX COMMAND...: best wall time of $runs runs, with the CPU time (user + system)
+# and the peak memory of that run. On a busy machine the CPU time is the steadier figure.
 measure() {
   local prefix=$1; shift
-  local best="" rss=""
+  local best="" cpu="" rss=""
   for _ in $(seq "$runs"); do
     /usr/bin/time -v -o "$work/time" "$@" >/dev/null 2>"$work/err" ||
       { cat "$work/err" >&2; echo "bench-say: failed: $*" >&2; exit 1; }
-    local wall kb_rss
+    local wall c kb_rss
     wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0;
       for (i = 1; i <= n; i++) s = s * 60 + p[i]; printf "%.3f", s }' "$work/time")
+    c=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.3f", s }' "$work/time")
     kb_rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time")
     if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
       best=$wall
+      cpu=$c
       rss=$kb_rss
     fi
   done
   printf -v "${prefix}_wall" '%s' "$best"
+  printf -v "${prefix}_cpu" '%s' "$cpu"
   printf -v "${prefix}_rss" '%s' "$rss"
 }
 
@@ -71,16 +75,17 @@ audio=$("$kalvor" say -f "$text" -o "$work/out.wav" 2>&1 | awk '{ print $(NF-1) 
 bytes=$(wc -c <"$text")
 voice=$(wc -c <"$build/bin/ORVDAT1.SPD")
 
-awk -v bytes="$bytes" -v kw="$k_wall" -v ew="$e_wall" -v kr="$k_rss" -v er="$e_rss" \
-  -v ksr="$ks_rss" -v kb_small="$(wc -c <"$small")" -v audio="$audio" -v voice="$voice" \
-  -v runs="$runs" 'BEGIN {
-  printf "text: %d bytes of Turkish (best of %d runs, audio to /dev/null)\n", bytes, runs
-  printf "%-28s %10s %14s\n", "", "wall (s)", "peak RSS (MB)"
-  printf "%-28s %10.3f %14.1f\n", "kalvor say", kw, kr / 1024
-  printf "%-28s %10.3f %14.1f\n", "espeak-ng -v tr", ew, er / 1024
-  printf "%-28s %10s %14.1f\n", sprintf("kalvor say, %d bytes", kb_small), "", ksr / 1024
-  kwx = kw > 0 ? kw : 0.001
-  printf "kalvor is %.0f times faster than espeak-ng\n", ew / kwx
-  printf "kalvor: %.1f s of audio, real-time factor %.0f (seconds of audio per second)\n", audio, audio / kwx
-  printf "kalvor peak memory: %.1f MB for %d bytes, %.1f MB for %d bytes (voice file %.1f MB, read unit by unit)\n", kr / 1024, bytes, ksr / 1024, kb_small, voice / 1048576
+awk -v bytes="$bytes" -v kw="$k_wall" -v ew="$e_wall" -v kc="$k_cpu" -v ec="$e_cpu" \
+  -v kr="$k_rss" -v er="$e_rss" -v ksr="$ks_rss" -v kb_small="$(wc -c <"$small")" \
+  -v audio="$audio" -v voice="$voice" -v runs="$runs" -v load="$(cut -d' ' -f1 /proc/loadavg)" '
+function pos(x) { return x > 0 ? x : 0.001 }
+BEGIN {
+  printf "text: %d bytes of Turkish; best of %d runs; audio to /dev/null; load average %s\n", bytes, runs, load
+  printf "%-28s %10s %10s %14s\n", "", "wall (s)", "CPU (s)", "peak RSS (MB)"
+  printf "%-28s %10.3f %10.3f %14.1f\n", "kalvor say", kw, kc, kr / 1024
+  printf "%-28s %10.3f %10.3f %14.1f\n", "espeak-ng -v tr", ew, ec, er / 1024
+  printf "%-28s %10s %10s %14.1f\n", sprintf("kalvor say, %d bytes", kb_small), "", "", ksr / 1024
+  printf "kalvor is %.0f times faster than espeak-ng in wall time, %.0f times in CPU time\n", ew / pos(kw), ec / pos(kc)
+  printf "kalvor: %.1f s of audio, real-time factor %.0f (seconds of audio per second of wall time)\n", audio, audio / pos(kw)
+  printf "kalvor peak memory: %.1f MB for %d bytes of text, %.1f MB for %d bytes (voice file %.1f MB, read unit by unit)\n", kr / 1024, bytes, ksr / 1024, kb_small, voice / 1048576
 }'

@@ -228,6 +228,8 @@ int CmdSay(Args args) {
   }
   if (voice.empty()) throw CliError("--voice needs male, female or a file", 2);
 
+  // The output first: a terminal is refused before anything is read from standard input.
+  Output out(output);
   fs::path voicePath = ResolveVoice(voice);
   // Bare data file names resolve where the engine's module would be: beside the program.
   if (auto dir = ProgramDirectory()) host::SetModuleDirectory(*dir);
@@ -243,7 +245,6 @@ int CmdSay(Args args) {
     VoiceError(voicePath, "sample width " + std::to_string(width) + " is not supported (1 or 2)");
 
   std::string text = input.Load();
-  Output out(output);
   WavStreamWriter wav(out.File(), out.Name(), {kOutputRate, 16});
   std::vector<std::uint8_t> widened;
   player.SetHiz(rate);
