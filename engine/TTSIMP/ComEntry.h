@@ -22,4 +22,24 @@ HRESULT ComEntry(Body&& body) noexcept {
   }
 }
 
+// A counted interface pointer held for a scope: it is released on every way out, exceptions
+// included. With addRef false it takes over a reference the caller already holds.
+template <class I>
+class TComRef {
+ public:
+  explicit TComRef(I* p, bool addRef = true) : p_(p) {
+    if (p_ && addRef) p_->AddRef();
+  }
+  ~TComRef() {
+    if (p_) p_->Release();
+  }
+  TComRef(const TComRef&) = delete;
+  TComRef& operator=(const TComRef&) = delete;
+  I* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  I* p_;
+};
+
 }  // namespace kalvor

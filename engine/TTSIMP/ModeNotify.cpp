@@ -92,7 +92,18 @@ void TSpcMode::DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam) {
   std::vector<TSinkReg> sinks;
   for (const TSinkReg& reg : FSinkList)
     if (reg.Sink && IsEqualIID(reg.Iid, IID_ITTSNotifySinkA)) sinks.push_back(reg);
-  for (const TSinkReg& reg : sinks) reg.Sink->AddRef();
+  // Each is held for the calls, and let go on every way out.
+  struct Hold {
+    std::vector<TSinkReg>& list;
+    explicit Hold(std::vector<TSinkReg>& l) : list(l) {
+      for (const TSinkReg& reg : list) reg.Sink->AddRef();
+    }
+    ~Hold() {
+      for (const TSinkReg& reg : list) reg.Sink->Release();
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+  } hold(sinks);
 
   const QWORD stamp =
       (static_cast<QWORD>(static_cast<DWORD>(lParam)) << 32) | static_cast<DWORD>(wParam);
@@ -123,7 +134,6 @@ void TSpcMode::DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
   }
-  for (const TSinkReg& reg : sinks) reg.Sink->Release();
 }
 
 }  // namespace kalvor

@@ -209,13 +209,10 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotify
     if (e.BufSink) e.BufSink->AddRef();
   }
 
-  // A destination that cannot be claimed or started speaks nothing: say so, and leave no trace.
+  // A destination that cannot be claimed speaks nothing: say so, and leave no trace. (Start's
+  // result is not read: a device that is still running from the last text may call it an error.)
   if (!FClaimed && !FAudioPaused) {
-    HRESULT r = FAudio->Claim();
-    if (SUCCEEDED(r)) {
-      r = FAudio->Start();
-      if (FAILED(r)) FAudio->UnClaim();
-    }
+    const HRESULT r = FAudio->Claim();
     if (FAILED(r)) {
       if (call.HasEntry) {
         if (call.Entry->BufSink) call.Entry->BufSink->Release();
@@ -224,6 +221,7 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotify
       return r;
     }
     FClaimed = true;
+    FAudio->Start();
   }
   // Paused and not claimed: nothing is claimed now; the text waits for AudioResume.
   FSpeaking = true;
@@ -250,7 +248,7 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotify
   if (call.HasEntry) CompleteEntry(call, failed ? TTSBNS_ABORTED : 0);
   // A text taken over by a newer one ended without fault; the result the synthesizer returns
   // now is the newer text's.
-  if (call.Ended && !failed && FAILED(result)) result = S_OK;
+  if (call.TakenOver && !failed) result = S_OK;
   if (FClaimed) {
     const HRESULT u = FAudio->UnClaim();
     FClaimed = false;
@@ -267,9 +265,10 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotify
 }
 
 void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
-  HRES = 0;
+  // Whatever an ended text still produces is dropped, and the result it ended with is kept.
   TSpeakCall* call = FActive;
   if (!call || call->Ended) return;
+  HRES = 0;
   TMemoryStream& out = FPlayer->OutputStream();
 
   // Wait for room. While paused the batch is held (those waits do not count); after the
@@ -288,17 +287,20 @@ void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
     DWORD free = 0;
     BOOL eof = FALSE;
     HRES = FAudioDest->FreeSpace(&free, &eof);
-    if (HRES != 0) return;
+    if (HRES != 0) {
+      EndRunningTexts(false);
+      return;
+    }
     if (eof) {
       FRunning = false;
       FSpeaking = false;
-      HRES = 0;
       EndRunningTexts(false);
       return;
     }
     if (static_cast<std::uint64_t>(free) >= static_cast<std::uint64_t>(out.Size())) break;
     if (waits >= kMaxWaits) {
       HRES = E_FAIL;
+      EndRunningTexts(false);
       return;
     }
     ++waits;
@@ -319,20 +321,17 @@ void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
 
   if (call->HasEntry) {
     BUFLIST& e = *call->Entry;
+    // The entry may be completed from inside the sink's own call: hold the sink meanwhile.
+    TComRef<ITTSBufNotifySink> sink(e.BufSink);
     if (e.Started == 0) {
       e.Started = 1;
-      if (ITTSBufNotifySink* sink = e.BufSink) {
-        sink->AddRef();
+      if (sink) {
         const QWORD ts = TimeStamp();
         sink->WordPosition(ts, 0);
         sink->TextDataStarted(ts);
-        sink->Release();
       }
-    } else if (!FLastUnit.empty() && n == 0 && e.BufSink) {
-      ITTSBufNotifySink* sink = e.BufSink;
-      sink->AddRef();
+    } else if (!FLastUnit.empty() && n == 0 && sink) {
       sink->WordPosition(TimeStamp(), FWordOffset);
-      sink->Release();
     }
   }
   // The sink may have paused or reset from its callback.
@@ -340,8 +339,10 @@ void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
   if (call->Ended || !FRunning) return;
 
   out.SetPosition(0);
-  if (FClaimed && out.Size() > 0)
+  if (FClaimed && out.Size() > 0) {
     HRES = FAudioDest->DataSet(out.Memory(), static_cast<DWORD>(out.Size()));
+    if (HRES != 0) EndRunningTexts(false);
+  }
 
   if (n >= 3 && IsLetterOrDigit(s[2])) FAudioDest->BookMark(static_cast<unsigned char>(s[2]));
   FWordOffset += static_cast<DWORD>(n);
@@ -363,18 +364,19 @@ void TSpcMode::CompleteQueued(std::list<BUFLIST>::iterator entry, DWORD flags) {
   // The entry is out of the queue before its sink hears of it, so a sink that calls back into
   // the mode finds a consistent queue.
   FTextQueue.erase(entry);
-  if (e.BufSink) {
-    e.BufSink->TextDataDone(TimeStamp(), flags);
-    e.BufSink->Release();
-  }
-  if (e.VTxtSinkW) e.VTxtSinkW->Release();
-  if (e.VTxtSinkA) e.VTxtSinkA->Release();
+  // The queue's references go whatever the sink does.
+  TComRef<ITTSBufNotifySink> sink(e.BufSink, false);
+  TComRef<IUnknown> vtxtW(e.VTxtSinkW, false), vtxtA(e.VTxtSinkA, false);
+  if (sink) sink->TextDataDone(TimeStamp(), flags);
 }
 
 void TSpcMode::EndRunningTexts(bool completeNow) {
   for (TSpeakCall* c = FActive; c; c = c->Prev) {
     c->Ended = true;
-    if (completeNow) CompleteEntry(*c, 0);
+    if (completeNow) {
+      c->TakenOver = true;
+      CompleteEntry(*c, 0);
+    }
   }
   if (FActive) FPlayer->Stop();
 }

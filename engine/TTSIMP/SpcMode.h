@@ -224,8 +224,9 @@ class TSpcMode final : public IUnknown {
     DWORD Serial = 0;
     std::list<BUFLIST>::iterator Entry;
     bool HasEntry = false;
-    bool Ended =
-        false;  // stopped, reset or taken over: whatever its Speak still produces is dropped
+    // Stopped, reset, failed or taken over: whatever its Speak still produces is dropped.
+    bool Ended = false;
+    bool TakenOver = false;  // ended by a newer text
   };
 
   HRESULT TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotifyInterface, const IID& iid);

@@ -1,0 +1,76 @@
+#include "EngClassFactory.h"
+
+#include "ComEntry.h"
+#include "EngineEnum.h"
+#include "EngineModule.h"
+#include "Module.h"
+
+namespace kalvor {
+
+TEngClassFactory::TEngClassFactory() {
+  FactoryCreated();
+}
+TEngClassFactory::~TEngClassFactory() {
+  FactoryReleased();
+}
+
+HRESULT STDMETHODCALLTYPE TEngClassFactory::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_INVALIDARG;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+    *ppv = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE TEngClassFactory::AddRef() {
+  return static_cast<ULONG>(++FRefCount);
+}
+
+ULONG STDMETHODCALLTYPE TEngClassFactory::Release() {
+  const LONG n = --FRefCount;
+  if (n == 0) delete this;
+  return static_cast<ULONG>(n);
+}
+
+HRESULT STDMETHODCALLTYPE TEngClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                                           void** ppv) {
+  if (!ppv) return E_INVALIDARG;
+  *ppv = nullptr;
+  if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+  return ComEntry([&]() -> HRESULT {
+    CollectModes();
+    auto* engine = new TEngineEnum(&ObjectReleased);
+    const HRESULT r = engine->QueryInterface(riid, ppv);
+    if (FAILED(r)) {
+      // Never counted and never handed out: it goes without a release notification.
+      delete engine;
+      return r;
+    }
+    ObjectCreated();
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE TEngClassFactory::LockServer(BOOL fLock) {
+  return kalvor::LockServer(fLock);
+}
+
+HRESULT GetEngineClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+  return ComEntry([&]() -> HRESULT {
+    if (!ppv) return E_INVALIDARG;
+    *ppv = nullptr;
+    if (!IsEqualCLSID(rclsid, CLSID_KalvorEngine)) return E_FAIL;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
+      return E_NOINTERFACE;
+    CollectModes();
+    auto* factory = new TEngClassFactory;
+    factory->AddRef();
+    *ppv = static_cast<IClassFactory*>(factory);
+    return S_OK;
+  });
+}
+
+}  // namespace kalvor

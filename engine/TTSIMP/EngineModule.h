@@ -1,0 +1,64 @@
+// The engine module's own state beside the object count of Module.h: the class factory's lock
+// count, the modes that Select created and which of them is the current one, and the start-up of
+// the portable core's host settings (module directory, number separators).
+//
+// Lifetime of a mode: a mode is destroyed at its last Release, unless one of its own TextData calls
+// is still on the stack (a client may let go of a mode from a message handler that the mode's wait
+// for room dispatches); such a mode goes as soon as that call has returned, at the next call into
+// the module or the next timer message of the thread. CurrentMode is the mode of the most recent
+// Select while it lives, and DllCanUnloadNow says S_FALSE while any mode lives.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <memory>
+
+namespace kalvor {
+
+class TSpcMode;
+
+// The engine identifier, which is also the module's COM class identifier, and the two voice modes.
+inline constexpr CLSID CLSID_KalvorEngine = {
+    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0xFF}};
+inline constexpr GUID KalvorModeMale = {
+    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x01}};
+inline constexpr GUID KalvorModeFemale = {
+    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x02}};
+
+// Called once when the module is loaded (DllMain): the directory of the module file for the voice
+// files, and the thousands and decimal separators of the loading thread's regional settings
+// (a comma and a full stop when the locale gives none that Windows-1254 can hold). Uses kernel32
+// only, as the loader lock allows.
+void InitEngineHost(HINSTANCE instance);
+
+// The separators a locale's two strings give, with the fallback for each.
+void SeparatorsFromLocale(const wchar_t* thousands, const wchar_t* decimal, char& thousandsOut,
+                          char& decimalOut);
+
+// LockServer's count. Unlocking at zero changes nothing and returns E_FAIL.
+LONG LockCount();
+HRESULT LockServer(BOOL fLock);
+
+// Class factories handed out and not yet released: a client that holds one keeps the module.
+void FactoryCreated();
+void FactoryReleased();
+
+// Takes over a mode that Select initialised, as the current mode.
+void AdoptMode(std::unique_ptr<TSpcMode> mode);
+TSpcMode* CurrentMode();
+// Modes alive, the current one included.
+std::size_t LiveModes();
+
+// The release notification of every mode: ObjectReleased, then the destruction of every mode that
+// no client holds and that is not speaking.
+void ModeReleased();
+// Destroys the modes that no client holds any more and that are not speaking.
+void CollectModes();
+
+// DllCanUnloadNow's answer, after collecting the modes it may destroy.
+HRESULT CanUnloadNow();
+
+}  // namespace kalvor

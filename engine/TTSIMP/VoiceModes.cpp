@@ -1,0 +1,154 @@
+#include "VoiceModes.h"
+
+#include <cstring>
+#include <cwchar>
+
+#include "EngineModule.h"
+
+namespace kalvor {
+namespace {
+
+constexpr UINT kEngineCodePage = 1254;
+
+// "Türkçe", "Kadın" in Windows-1254: ü FC, ç E7, ı FD.
+constexpr char kDialect[] =
+    "T\xFCrk\xE7"
+    "e";
+constexpr char kMfgName[] = "Kalvor";
+constexpr char kProductName[] = "Kalvor Speech Products";
+constexpr char kStyle[] = "Business";
+constexpr LANGID kTurkish = 0x041F;  // MAKELANGID(LANG_TURKISH, SUBLANG_DEFAULT)
+// The language a selected mode reports: the one the engine has always given its clients there.
+constexpr LANGID kSelectedLanguage = 0x0409;
+constexpr DWORD kFeatures = TTSFEATURE_ANYWORD;
+constexpr DWORD kInterfaces =
+    TTSI_ILEXPRONOUNCE | TTSI_ITTSATTRIBUTES | TTSI_ITTSCENTRAL | TTSI_ITTSDIALOGS;
+
+void AnsiToField(const CHAR* text, int textCapacity, WCHAR* field, int capacity) {
+  const int n = static_cast<int>(strnlen(text, static_cast<std::size_t>(textCapacity)));
+  int written = n ? MultiByteToWideChar(CP_ACP, 0, text, n, field, capacity - 1) : 0;
+  if (written < 0) written = 0;
+  field[written] = L'\0';
+}
+
+void WideToField(const WCHAR* text, int textCapacity, CHAR* field, int capacity) {
+  const int n = static_cast<int>(wcsnlen(text, static_cast<std::size_t>(textCapacity)));
+  int written =
+      n ? WideCharToMultiByte(CP_ACP, 0, text, n, field, capacity - 1, nullptr, nullptr) : 0;
+  if (written < 0) written = 0;
+  field[written] = '\0';
+}
+
+// The fields every record of this engine shares.
+void FillEngineFields(TTSMODEINFOW& info, const GUID& modeId) {
+  info.gEngineID = CLSID_KalvorEngine;
+  Cp1254ToField(kMfgName, info.szMfgName, TTSI_NAMELEN);
+  Cp1254ToField(kProductName, info.szProductName, TTSI_NAMELEN);
+  info.gModeID = modeId;
+  Cp1254ToField(kDialect, info.language.szDialect, LANG_LEN);
+  info.dwFeatures = kFeatures;
+  info.dwInterfaces = kInterfaces;
+  info.dwEngineFeatures = 0;
+}
+
+}  // namespace
+
+const TVoiceModeRow VoiceModeTable[2] = {
+    {KalvorModeMale,
+     "T\xFCrk\xE7"
+     "e, Erkek, Tarpek (Kalvor)",
+     "Tarpek", GENDER_MALE, "ORVDAT1.SPD"},
+    {KalvorModeFemale,
+     "T\xFCrk\xE7"
+     "e, Kad\xFDn, Nilvo (Kalvor)",
+     "Nilvo", GENDER_FEMALE, "ORVDAT2.SPD"},
+};
+
+const TVoiceModeRow* VoiceModeRow(const GUID& modeId) {
+  for (const TVoiceModeRow& row : VoiceModeTable)
+    if (row.ModeID == modeId) return &row;
+  return nullptr;
+}
+
+void Cp1254ToField(const char* text, WCHAR* field, int capacity) {
+  const int n = static_cast<int>(strnlen(text, static_cast<std::size_t>(capacity - 1)));
+  int written =
+      n ? MultiByteToWideChar(kEngineCodePage, MB_PRECOMPOSED, text, n, field, capacity - 1) : 0;
+  if (written < 0) written = 0;
+  field[written] = L'\0';
+}
+
+bool FieldToCp1254(const WCHAR* field, int capacity, std::string& out) {
+  out.clear();
+  const int n = static_cast<int>(wcsnlen(field, static_cast<std::size_t>(capacity)));
+  if (n == 0) return true;
+  BOOL usedDefault = FALSE;
+  const int size = WideCharToMultiByte(kEngineCodePage, WC_NO_BEST_FIT_CHARS, field, n, nullptr, 0,
+                                       nullptr, &usedDefault);
+  if (size <= 0 || usedDefault) return false;
+  out.resize(static_cast<std::size_t>(size));
+  WideCharToMultiByte(kEngineCodePage, WC_NO_BEST_FIT_CHARS, field, n, out.data(), size, nullptr,
+                      nullptr);
+  return true;
+}
+
+TTSMODEINFOW ModeInfoOfRow(const TVoiceModeRow& row) {
+  TTSMODEINFOW info{};
+  FillEngineFields(info, row.ModeID);
+  Cp1254ToField(row.ModeName, info.szModeName, TTSI_NAMELEN);
+  info.language.LanguageID = kTurkish;
+  Cp1254ToField(row.Speaker, info.szSpeaker, TTSI_NAMELEN);
+  Cp1254ToField(kStyle, info.szStyle, TTSI_STYLELEN);
+  info.wGender = row.Gender;
+  info.wAge = TTSAGE_ADULT;
+  return info;
+}
+
+TTSMODEINFOW SelectedModeInfo(const TVoiceModeRow& row) {
+  TTSMODEINFOW info{};
+  FillEngineFields(info, row.ModeID);
+  Cp1254ToField(row.ModeName, info.szModeName, TTSI_NAMELEN);
+  info.language.LanguageID = kSelectedLanguage;
+  Cp1254ToField(row.Speaker, info.szSpeaker, TTSI_NAMELEN);
+  return info;
+}
+
+TTSMODEINFOA ModeInfoToAnsi(const TTSMODEINFOW& w) {
+  TTSMODEINFOA a{};
+  a.gEngineID = w.gEngineID;
+  WideToField(w.szMfgName, TTSI_NAMELEN, a.szMfgName, TTSI_NAMELEN);
+  WideToField(w.szProductName, TTSI_NAMELEN, a.szProductName, TTSI_NAMELEN);
+  a.gModeID = w.gModeID;
+  WideToField(w.szModeName, TTSI_NAMELEN, a.szModeName, TTSI_NAMELEN);
+  a.language.LanguageID = w.language.LanguageID;
+  WideToField(w.language.szDialect, LANG_LEN, a.language.szDialect, LANG_LEN);
+  WideToField(w.szSpeaker, TTSI_NAMELEN, a.szSpeaker, TTSI_NAMELEN);
+  WideToField(w.szStyle, TTSI_STYLELEN, a.szStyle, TTSI_STYLELEN);
+  a.wGender = w.wGender;
+  a.wAge = w.wAge;
+  a.dwFeatures = w.dwFeatures;
+  a.dwInterfaces = w.dwInterfaces;
+  a.dwEngineFeatures = w.dwEngineFeatures;
+  return a;
+}
+
+TTSMODEINFOW ModeInfoToWide(const TTSMODEINFOA& a) {
+  TTSMODEINFOW w{};
+  w.gEngineID = a.gEngineID;
+  AnsiToField(a.szMfgName, TTSI_NAMELEN, w.szMfgName, TTSI_NAMELEN);
+  AnsiToField(a.szProductName, TTSI_NAMELEN, w.szProductName, TTSI_NAMELEN);
+  w.gModeID = a.gModeID;
+  AnsiToField(a.szModeName, TTSI_NAMELEN, w.szModeName, TTSI_NAMELEN);
+  w.language.LanguageID = a.language.LanguageID;
+  AnsiToField(a.language.szDialect, LANG_LEN, w.language.szDialect, LANG_LEN);
+  AnsiToField(a.szSpeaker, TTSI_NAMELEN, w.szSpeaker, TTSI_NAMELEN);
+  AnsiToField(a.szStyle, TTSI_STYLELEN, w.szStyle, TTSI_STYLELEN);
+  w.wGender = a.wGender;
+  w.wAge = a.wAge;
+  w.dwFeatures = a.dwFeatures;
+  w.dwInterfaces = a.dwInterfaces;
+  w.dwEngineFeatures = a.dwEngineFeatures;
+  return w;
+}
+
+}  // namespace kalvor

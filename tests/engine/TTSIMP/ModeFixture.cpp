@@ -1,0 +1,100 @@
+#include "ModeFixture.h"
+
+#include "Module.h"
+#include "StrPlaySP_Text.h"
+
+namespace kalvor::test {
+
+std::vector<RefEvent> ReferenceEvents(const std::filesystem::path& voice, std::string_view text,
+                                      std::int32_t hiz) {
+  TStrPlayer player;
+  player.LoadData(voice);
+  player.SetHiz(hiz);
+  std::vector<RefEvent> events;
+  player.SetOnPlaySyl([&](TStrPlayer& p, TStr3 syl, std::int32_t& hres) {
+    events.push_back({syl.Str(), p.OutputStream().Bytes()});
+    hres = 0;
+  });
+  player.Speak(text);
+  return events;
+}
+
+std::vector<std::uint8_t> Concat(const std::vector<RefEvent>& events) {
+  std::vector<std::uint8_t> all;
+  for (const RefEvent& e : events) all.insert(all.end(), e.bytes.begin(), e.bytes.end());
+  return all;
+}
+
+std::string ReportedName(std::string_view syl) {
+  std::string s(syl);
+  for (char& c : s)
+    if (c == '0') c = '\xDD';
+  if (!s.empty() && s[0] == '_') s.erase(0, 1);
+  return s;
+}
+
+std::vector<FakeAudioDest::Mark> ExpectedMarks(const std::vector<RefEvent>& events) {
+  std::vector<FakeAudioDest::Mark> marks;
+  std::size_t pos = 0;
+  for (const RefEvent& e : events) {
+    const std::string s = ReportedName(e.syl);
+    for (std::size_t i = 0; i < s.size() && i < 2; ++i)
+      if (IsLetterOrDigit(s[i])) marks.push_back({static_cast<std::uint8_t>(s[i]), pos});
+    pos += e.bytes.size();
+    if (s.size() >= 3 && IsLetterOrDigit(s[2]))
+      marks.push_back({static_cast<std::uint8_t>(s[2]), pos});
+  }
+  return marks;
+}
+
+std::unique_ptr<TempDir> ModeTest::dir_;
+std::filesystem::path ModeTest::voice_;
+
+void ModeTest::SetUpTestSuite() {
+  dir_ = std::make_unique<TempDir>();
+  voice_ = SyntheticVoice::Covering(AllTurkishUnitNames()).WriteTo(dir_->Path());
+}
+
+void ModeTest::TearDownTestSuite() {
+  dir_.reset();
+}
+
+const std::filesystem::path& ModeTest::VoicePath() {
+  return voice_;
+}
+
+void ModeTest::SetUp() {
+  fake = new FakeAudioDest;
+  // As Select does: the mode counts as a live object of the module until its last Release.
+  objectsBefore_ = ObjectCount();
+  ObjectCreated();
+  mode = new TSpcMode(fake->Unknown(), &ObjectReleased);
+  ASSERT_EQ(mode->Init(), S_OK);
+  mode->Player().LoadData(voice_);
+  ASSERT_EQ(mode->QueryInterface(IID_ITTSCentralW, reinterpret_cast<void**>(&central)), S_OK);
+}
+
+void ModeTest::TearDown() {
+  if (central) central->Release();
+  if (mode) {
+    EXPECT_EQ(mode->RefCount(), 0);
+    EXPECT_EQ(ObjectCount(), objectsBefore_) << "the last Release must notify the module";
+    delete mode;
+  }
+  if (fake) {
+    // Every reference the mode took to the destination and its interfaces is given back, and the
+    // notify sink withdrawn.
+    EXPECT_EQ(fake->RefCount(), 1);
+    EXPECT_FALSE(fake->HasNotifySink());
+    EXPECT_FALSE(fake->Claimed());
+    fake->Release();
+  }
+}
+
+HRESULT ModeTest::Say(std::wstring_view text, IUnknown* sink, const IID& iid) {
+  std::wstring copy(text);
+  SDATA d{copy.data(), static_cast<DWORD>((copy.size() + 1) * sizeof(wchar_t))};
+  return central->TextData(CHARSET_TEXT, 0, d, sink, iid);
+}
+
+}  // namespace kalvor::test

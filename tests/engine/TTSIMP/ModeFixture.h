@@ -1,0 +1,64 @@
+// A mode object on a fake audio destination with a synthetic voice, and what the synthesizer on
+// its own makes of a text: the yardstick for what the mode must hand over.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FakeAudioDest.h"
+#include "SpcMode.h"
+#include "SyntheticVoice.h"
+
+namespace kalvor::test {
+
+// One OnPlaySyl event of the synthesizer: the unit name (empty for a pause) and its samples.
+struct RefEvent {
+  std::string syl;
+  std::vector<std::uint8_t> bytes;
+};
+
+// What a synthesizer of its own, with the voice and rate given, emits for a Windows-1254 text.
+std::vector<RefEvent> ReferenceEvents(const std::filesystem::path& voice, std::string_view text,
+                                      std::int32_t hiz = 100);
+std::vector<std::uint8_t> Concat(const std::vector<RefEvent>& events);
+
+// The bookmarks the mode must place for these events, with the byte position of each: the first
+// two letters of a unit before its samples, the third after them.
+std::vector<FakeAudioDest::Mark> ExpectedMarks(const std::vector<RefEvent>& events);
+
+// The unit name as the mode reports it: "0" read as the dotted capital I, no leading "_".
+std::string ReportedName(std::string_view syl);
+
+class ModeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  // TextData (W) with a terminated copy of text.
+  HRESULT Say(std::wstring_view text, IUnknown* sink = nullptr,
+              const IID& iid = IID_ITTSBufNotifySink);
+  std::vector<RefEvent> Reference(std::string_view cp1254, std::int32_t hiz = 100) const {
+    return ReferenceEvents(VoicePath(), cp1254, hiz);
+  }
+  static const std::filesystem::path& VoicePath();
+
+  FakeAudioDest* fake = nullptr;
+  TSpcMode* mode = nullptr;
+  ITTSCentralW* central = nullptr;
+  HandlerWindow handler;
+
+ private:
+  LONG objectsBefore_ = 0;
+  static std::unique_ptr<TempDir> dir_;
+  static std::filesystem::path voice_;
+};
+
+}  // namespace kalvor::test
