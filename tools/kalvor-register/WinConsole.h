@@ -1,0 +1,22 @@
+// Console output for the Windows tools: wide text to the console as it is, and as UTF-8 when the
+// output is a file or a pipe (the tests read it so).
+#pragma once
+
+#include <string>
+
+namespace kalvor::win {
+
+void Out(const std::wstring& text);
+void Err(const std::wstring& text);
+
+std::wstring FromUtf8(const std::string& s);
+std::string ToUtf8(const std::wstring& s);
+
+// The system's own description of a Win32 error or HRESULT, without the trailing line break.
+std::wstring SystemMessage(long code);
+
+// "0x80040206 (TTSERR_INVALIDMODE: ...)": the value, its SAPI 4 name when it has one, and the
+// system's description when there is one.
+std::wstring DescribeHresult(long hr);
+
+}  // namespace kalvor::win
