@@ -5,6 +5,7 @@
 
 #include "EngineHost.h"
 #include "StrPlaySP.h"
+#include "StrPlaySP_Chars.h"
 #include "StrPlaySP_Text.h"
 
 namespace kalvor {
@@ -89,10 +90,10 @@ void AppendIntegerPart(std::string& out, std::string_view s) {
       while (i < s.size() && s[i] == '0') ++i;  // already spoken as SIFIR
     }
     std::size_t end = i;
-    while (end < s.size() && IsDigit(s[end])) ++end;
+    while (end < s.size() && chars::Digit(s[end])) ++end;
     AppendInteger(out, s.substr(i, end - i));
     if (end >= s.size()) return;
-    while (end < s.size() && !IsDigit(s[end])) out += s[end++];
+    while (end < s.size() && !chars::Digit(s[end])) out += s[end++];
     s = s.substr(end);
     first = false;
   }
@@ -126,9 +127,9 @@ std::string ReadNumber(std::string_view input) {
   std::string s = RemoveChar(RemoveChar(input, thousands), ' ');
   while (true) {
     std::size_t b = 0, e = s.size();
-    while (b < e && !IsDigit(s[b])) out += s[b++];
+    while (b < e && !chars::Digit(s[b])) out += s[b++];
     for (std::size_t z = b; z < e && s[z] == '0'; ++z) out += kZero;
-    while (e > b && !IsDigit(s[e - 1])) --e;
+    while (e > b && !chars::Digit(s[e - 1])) --e;
     suffixes.emplace_back(s, e, std::string::npos);
 
     std::string_view body(s.data() + b, e - b);
@@ -151,17 +152,17 @@ void TStrPlayer::ExpandNumbers() {
   // The words hold no digits, so one pass from left to right replaces every run in turn.
   const std::string& s = FSentence;
   std::size_t first = 0;
-  while (first < s.size() && !IsDigit(s[first])) ++first;
+  while (first < s.size() && !chars::Digit(s[first])) ++first;
   if (first == s.size()) return;
   std::string out(s, 0, first);
   std::size_t i = first;
   while (i < s.size()) {
-    if (!IsDigit(s[i])) {
+    if (!chars::Digit(s[i])) {
       out += s[i++];
       continue;
     }
     std::size_t end = i;
-    while (end < s.size() && (IsDigit(s[end]) || IsDecimalMark(s[end]))) ++end;
+    while (end < s.size() && (chars::Digit(s[end]) || chars::DecimalMark(s[end]))) ++end;
     out += ReadNumber(std::string_view(s).substr(i, end - i));
     i = end;
   }

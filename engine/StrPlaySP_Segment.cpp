@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "StrPlaySP.h"
+#include "StrPlaySP_Chars.h"
 #include "StrPlaySP_Text.h"
 
 namespace kalvor {
@@ -158,10 +159,6 @@ inline std::int32_t Len(const std::string& s) {
   return static_cast<std::int32_t>(s.size());
 }
 
-inline bool IsBlank(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
 // The next word of the sentence on its own, without gluing: the part of NextWord that gluing
 // repeats.
 bool TakeWord(TStrPlayer& p) {
@@ -169,10 +166,11 @@ bool TakeWord(TStrPlayer& p) {
   p.FLastConsonant = 0;
   const std::string& s = p.FSentence;
   std::int32_t start = p.FSentencePos + 1;
-  while (start <= Len(s) && !IsLetterOrDigit(CharAt(s, start))) ++start;
+  while (start <= Len(s) && !chars::LetterOrDigit(chars::At(s, start))) ++start;
   std::int32_t end = start;
-  while (end <= Len(s) && (IsLetterOrDigit(CharAt(s, end)) ||
-                           (IsDecimalMark(CharAt(s, end)) && IsDigit(CharAt(s, end - 1)))))
+  while (end <= Len(s) &&
+         (chars::LetterOrDigit(chars::At(s, end)) ||
+          (chars::DecimalMark(chars::At(s, end)) && chars::Digit(chars::At(s, end - 1)))))
     ++end;
   if (end > start)
     p.FWord.assign(s, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(end - start));
@@ -210,7 +208,7 @@ void RemoveSpaces(std::string& s) {
   while (p >= 1) {
     const char ch = head[p - 1];
     const std::int32_t at = p;
-    if (!IsLetterOrDigit(ch) && !keep) {
+    if (!chars::LetterOrDigit(ch) && !keep) {
       last = p;
       if (!tail.empty()) {
         head[p - 1] = tail.back();  // the follower moves into the freed place
@@ -227,7 +225,7 @@ void RemoveSpaces(std::string& s) {
       tail.push_back('O');
       keep = true;
     } else {
-      keep = IsDigit(ch) || ch == 'O';
+      keep = chars::Digit(ch) || ch == 'O';
     }
   }
   s.assign(tail.rbegin(), tail.rend());
@@ -270,31 +268,32 @@ bool TStrPlayer::NextSentence() {
   FLastConsonant = 0;
   const std::string& t = FText;
   std::int32_t start = FTextPos + 1;
-  while (start <= Len(t) && !IsLetterOrDigit(CharAt(t, start))) ++start;
+  while (start <= Len(t) && !chars::LetterOrDigit(chars::At(t, start))) ++start;
 
   // A full stop or comma after a digit belongs to the number (3.5, 1,25); every other punctuation
   // character ends the sentence. A sentence holds at most 601 characters.
   std::int32_t end = start;
   while (end <= Len(t) && end - start <= 600) {
-    char c = CharAt(t, end);
-    if (IsPunctuation(c) && !(IsDecimalMark(c) && IsDigit(CharAt(t, end - 1)))) break;
+    char c = chars::At(t, end);
+    if (chars::Punctuation(c) && !(chars::DecimalMark(c) && chars::Digit(chars::At(t, end - 1))))
+      break;
     ++end;
   }
   if (end - start > 600) {
     // Cut a long run at its last separator past the first 300 characters, so that a word is not
     // split when it can be helped.
-    while (end > start + 300 && IsLetterOrDigit(CharAt(t, end))) --end;
+    while (end > start + 300 && chars::LetterOrDigit(chars::At(t, end))) --end;
   }
 
   FSentenceKind = 0;
   std::int32_t b = start, e = end - 1;
-  while (b <= e && IsBlank(CharAt(t, b))) ++b;
-  while (e >= b && IsBlank(CharAt(t, e))) --e;
+  while (b <= e && chars::Blank(chars::At(t, b))) ++b;
+  while (e >= b && chars::Blank(chars::At(t, e))) --e;
   if (e >= b)
     FSentence.assign(t, static_cast<std::size_t>(b - 1), static_cast<std::size_t>(e - b + 1));
   else
     FSentence.clear();
-  char stop = CharAt(t, end);
+  char stop = chars::At(t, end);
   if (stop == '?')
     FSentenceKind = 1;
   else if (stop == '!')
@@ -328,10 +327,10 @@ bool TStrPlayer::NextUnit() {
   const std::string& w = FWord;
   const std::int32_t L = Len(w);
   std::int32_t P = FWordPos + 1;
-  while (P < L && !IsLetterOrDigit(CharAt(w, P))) ++P;
+  while (P < L && !chars::LetterOrDigit(chars::At(w, P))) ++P;
 
-  char ch = CharAt(w, P);
-  if (ch == 0 || (!IsLetterOrDigit(ch) && ch != '\'')) return false;
+  char ch = chars::At(w, P);
+  if (ch == 0 || (!chars::LetterOrDigit(ch) && ch != '\'')) return false;
 
   // Units are built around vowels: a consonant goes with the vowel after it, and a consonant
   // between two vowels makes one vowel-consonant-vowel unit.
@@ -339,15 +338,15 @@ bool TStrPlayer::NextUnit() {
     char buf[3] = {a, b, c};
     return TStr3(std::string_view(buf, c ? 3 : 2));
   };
-  if (IsLetterOrDigit(ch)) {
+  if (chars::LetterOrDigit(ch)) {
     FCurChar = ch;
-    char next = CharAt(w, P + 1);
+    char next = chars::At(w, P + 1);
     if (P == 1) {
-      if (IsVowel(ch)) {
+      if (chars::Vowel(ch)) {
         FUnit1 = name(ch, '1');
       } else {
         FLastConsonant = ch;
-        if (IsVowel(next)) {
+        if (chars::Vowel(next)) {
           ++P;
           FUnit1 = name(ch, next);
           FCurChar = next;
@@ -355,10 +354,10 @@ bool TStrPlayer::NextUnit() {
           FUnit1 = name(ch, '1');
         }
       }
-    } else if (IsVowel(FPrevChar)) {
-      if (IsConsonant(ch)) {
+    } else if (chars::Vowel(FPrevChar)) {
+      if (chars::Consonant(ch)) {
         FLastConsonant = ch;
-        if (IsVowel(next)) {
+        if (chars::Vowel(next)) {
           ++P;
           FUnit1 = name(FPrevChar, ch, next);
           FCurChar = next;
@@ -369,9 +368,9 @@ bool TStrPlayer::NextUnit() {
         FUnit1 = name(FPrevChar, ch);
       }
     } else {
-      if (IsConsonant(ch)) {
+      if (chars::Consonant(ch)) {
         FLastConsonant = ch;
-        if (IsVowel(next)) {
+        if (chars::Vowel(next)) {
           ++P;
           FUnit1 = name(ch, next);
           FCurChar = next;
@@ -387,7 +386,7 @@ bool TStrPlayer::NextUnit() {
   if (P == L) {
     if (P == 1)
       FUnit1 = name(FCurChar, '2');  // a word of one letter
-    else if (IsVowel(FCurChar))
+    else if (chars::Vowel(FCurChar))
       FUnit2 = FLastConsonant != 0 ? name('_', FLastConsonant, FCurChar) : name(FCurChar, '3');
   }
 

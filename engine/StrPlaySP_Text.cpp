@@ -4,121 +4,38 @@
 #include <array>
 
 #include "StrPlaySP.h"
+#include "StrPlaySP_Chars.h"
 
 namespace kalvor {
-namespace {
-
-// The sets stay written out as strings, exactly as the engine has always defined them; they are
-// turned into a table once so that a test is one load, not a walk through the string. Both cases
-// are listed although the text is upper case by the time the tests run.
-constexpr std::string_view kLetterOrDigit =
-    "ABC\xC7"     // Ç
-    "DEFG\xD0"    // Ğ
-    "HI\xDD"      // İ
-    "JKLMNO\xD6"  // Ö
-    "PRQS\xDE"    // Ş
-    "TU\xDC"      // Ü
-    "WVXYZ"
-    "abc\xE7"      // ç
-    "defg\xF0"     // ğ
-    "h\xFD"        // ı
-    "ijklmno\xF6"  // ö
-    "prqs\xFE"     // ş
-    "tu\xFC"       // ü
-    "vwxyz0123456789";
-
-constexpr std::string_view kVowels =
-    "AEI\xDD"  // İ
-    "O\xD6"    // Ö
-    "U\xDC"    // Ü
-    "ae\xFD"   // ı
-    "io\xF6"   // ö
-    "u\xFC";   // ü
-
-constexpr std::string_view kConsonants =
-    "BC\xC7"          // Ç
-    "DFG\xD0"         // Ğ
-    "HJKLMNPQRS\xDE"  // Ş
-    "TVWXYZ"
-    "bc\xE7"          // ç
-    "dfg\xF0"         // ğ
-    "hjklmnpqrs\xFE"  // ş
-    "tvwxyz";
-
-constexpr std::string_view kPunctuation = ".,;=\"'+-/*!?[]@{}()<>\r\n";
-
-enum : std::uint8_t { kLetterBit = 1, kVowelBit = 2, kConsonantBit = 4, kPunctBit = 8 };
-
-constexpr std::array<std::uint8_t, 256> MakeClasses() {
-  std::array<std::uint8_t, 256> t{};
-  for (char c : kLetterOrDigit) t[static_cast<unsigned char>(c)] |= kLetterBit;
-  for (char c : kVowels) t[static_cast<unsigned char>(c)] |= kVowelBit;
-  for (char c : kConsonants) t[static_cast<unsigned char>(c)] |= kConsonantBit;
-  for (char c : kPunctuation) t[static_cast<unsigned char>(c)] |= kPunctBit;
-  return t;
-}
-constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
-
-static_assert(kLetterOrDigit.size() == 74 && kVowels.size() == 16 && kConsonants.size() == 48 &&
-              kPunctuation.size() == 23);
-
-constexpr std::array<char, 256> MakeUpper() {
-  std::array<char, 256> t{};
-  for (int b = 0; b < 256; ++b) t[b] = static_cast<char>(b);
-  for (int b = 'a'; b <= 'z'; ++b) t[b] = static_cast<char>(b - 'a' + 'A');
-  t['i'] = '\xDD';   // i -> İ: the Turkish dotted pair
-  t[0xFD] = 'I';     // ı -> I: and the dotless one
-  t[0xE7] = '\xC7';  // ç -> Ç
-  t[0xF0] = '\xD0';  // ğ -> Ğ
-  t[0xF6] = '\xD6';  // ö -> Ö
-  t[0xFC] = '\xDC';  // ü -> Ü
-  t[0xFE] = '\xDE';  // ş -> Ş
-  return t;
-}
-constexpr std::array<char, 256> kUpper = MakeUpper();
-
-inline std::uint8_t Classes(char c) {
-  return kClasses[static_cast<unsigned char>(c)];
-}
-
-// Codes 0 to 32: control characters and the space, trimmed from both ends of a text.
-inline bool IsBlank(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-}  // namespace
 
 bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
+  return chars::Digit(c);
 }
 bool IsLetterOrDigit(char c) {
-  return Classes(c) & kLetterBit;
+  return chars::LetterOrDigit(c);
 }
 bool IsVowel(char c) {
-  return Classes(c) & kVowelBit;
+  return chars::Vowel(c);
 }
 bool IsConsonant(char c) {
-  return Classes(c) & kConsonantBit;
+  return chars::Consonant(c);
 }
 bool IsPunctuation(char c) {
-  return Classes(c) & kPunctBit;
+  return chars::Punctuation(c);
 }
 bool IsDecimalMark(char c) {
-  return c == '.' || c == ',';
+  return chars::DecimalMark(c);
 }
-
 char CharAt(std::string_view s, std::int32_t i) {
-  if (i < 1 || static_cast<std::size_t>(i) > s.size()) return 0;
-  return s[static_cast<std::size_t>(i) - 1];
+  return chars::At(s, i);
 }
-
 char UpCaseTr(char c) {
-  return kUpper[static_cast<unsigned char>(c)];
+  return chars::Upper(c);
 }
 
 std::string UpperCaseTr(std::string_view s) {
   std::string out(s.size(), '\0');
-  for (std::size_t i = 0; i < s.size(); ++i) out[i] = UpCaseTr(s[i]);
+  for (std::size_t i = 0; i < s.size(); ++i) out[i] = chars::Upper(s[i]);
   return out;
 }
 
@@ -175,7 +92,7 @@ void TStrPlayer::PrepareText() {
       // Directly followed by a digit once the apostrophes are gone.
       std::size_t k = i;
       while (k < n && in[k] == '\'') ++k;
-      if (k < n && IsDigit(in[k]))
+      if (k < n && chars::Digit(in[k]))
         out += kWords[1];
       else
         out += '-';
@@ -187,8 +104,8 @@ void TStrPlayer::PrepareText() {
 
 void TStrPlayer::BeginText(std::string_view Text) {
   std::size_t b = 0, e = Text.size();
-  while (b < e && IsBlank(Text[b])) ++b;
-  while (e > b && IsBlank(Text[e - 1])) --e;
+  while (b < e && chars::Blank(Text[b])) ++b;
+  while (e > b && chars::Blank(Text[e - 1])) --e;
   FText = UpperCaseTr(Text.substr(b, e - b));
   PrepareText();
   FTextPos = 0;
