@@ -94,7 +94,9 @@ std::vector<std::vector<std::string>> PhonemesOf(const std::string& w) {
         p = {"k"};
         break;
       case 'L':
-        p = {FrontContext(w, i) ? "l" : "L"};
+        // espeak-ng voices its dark L only as the glide into a back vowel; elsewhere it would be
+        // silent, so the clear L stands there.
+        p = {nextVowel && !IsFrontVowel(w[i + 1]) ? "L" : "l"};
         break;
       case 'M':
         p = {"m"};

@@ -162,10 +162,11 @@ class Analysis {
         double score = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : -1;
         if (score > bestScore) bestScore = score, best = i;
       }
-      // On the sample grid the match can land a step beside the crossing itself.
-      for (std::size_t d = 0; d <= 3; ++d) {
-        if (best >= d + 1 && x_[best - d - 1] < 0 && x_[best - d] >= 0) return best - d;
-        if (best + d < Size() && x_[best + d - 1] < 0 && x_[best + d] >= 0) return best + d;
+      // The match is as good as the two carriers' waveforms are alike, a few samples either way:
+      // the nearest rising zero crossing is where both halves then meet near zero.
+      for (std::size_t d = 0; d <= P / 8; ++d) {
+        for (std::size_t i : {best - d, best + d})
+          if (i > 0 && i < Size() && x_[i - 1] < 0 && x_[i] >= 0) return i;
       }
       return best;
     }
