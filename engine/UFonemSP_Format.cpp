@@ -240,8 +240,11 @@ std::vector<std::uint8_t> EncodeSpeechData(std::uint8_t sampleWidth,
   // Sample placement: in unit order; with sharing, a repeated sample vector points at its first
   // copy.
   struct Less {
+    // By size, then bytes: any strict order serves, and this one avoids a false overread warning
+    // of some compilers on vector's own comparison.
     bool operator()(const std::vector<std::uint8_t>* a, const std::vector<std::uint8_t>* b) const {
-      return *a < *b;
+      if (a->size() != b->size()) return a->size() < b->size();
+      return !a->empty() && std::memcmp(a->data(), b->data(), a->size()) < 0;
     }
   };
   std::map<const std::vector<std::uint8_t>*, std::uint64_t, Less> placed;

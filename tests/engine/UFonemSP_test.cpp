@@ -233,10 +233,15 @@ TEST(FonemList, BareNameResolvesInModuleDirectoryAndSamePathLoadsOnce) {
   EXPECT_EQ(list.FileName(), dir / "ORVDAT2.SPD");
   EXPECT_EQ(Append(list, "KA", 100), a.At100("KA"));
 
+#ifdef _WIN32
+  // The open voice refuses writers.
+  EXPECT_THROW(b.WriteTo(dir.Path(), "ORVDAT2.SPD"), std::runtime_error);
+#else
   // Replace the file: the same path is not read again, another path is.
   b.WriteTo(dir.Path(), "ORVDAT2.SPD");
   list.LoadFromFile(dir / "ORVDAT2.SPD");
   EXPECT_EQ(list.Count(), 1u);
+#endif
   b.WriteTo(dir.Path(), "OTHER.SPD");
   list.LoadFromFile(dir / "OTHER.SPD");
   EXPECT_EQ(list.Count(), 2u);
