@@ -125,6 +125,36 @@ TEST(PrepareText, SignsBecomeWordsAndForeignLettersTurkish) {
   }
 }
 
+// The preparation runs as one pass; it must give what its steps give one after the other.
+TEST(PrepareText, OnePassEqualsTheStepsInOrder) {
+  auto stepwise = [](std::string t) {
+    t = ReplaceAll(t, "'", "");
+    t = ReplaceAll(t, "W", "V");
+    t = ReplaceAll(t, "Q", "K");
+    for (std::size_t i = 0; i + 1 < t.size(); ++i)
+      if (t[i] == '-' && IsDigit(t[i + 1])) t[i] = '\'';
+    const char* kSigns[][2] = {{"'", " EKS\xDD "},       {"+", " ARTI "},
+                               {"%", " Y\xDCZDE "},      {"=", " E\xDE\xDDTT\xDDR "},
+                               {"/", " TAKS\xDDM "},     {"@", " ED "},
+                               {"(", " A\xC7PARANTEZ "}, {")", " KAPAPARANTEZ "}};
+    for (auto& s : kSigns) t = ReplaceAll(t, s[0], s[1]);
+    return t;
+  };
+  const std::string_view kAlphabet = "'-+%=/@()WQ05A ";
+  std::uint32_t seed = 12345;
+  for (int n = 0; n < 2000; ++n) {
+    std::string text;
+    for (int i = n % 13; i > 0; --i) {
+      seed = seed * 1103515245u + 12345u;
+      text += kAlphabet[(seed >> 16) % kAlphabet.size()];
+    }
+    TStrPlayer p;
+    p.FText = text;
+    p.PrepareText();
+    ASSERT_EQ(p.FText, stepwise(text)) << text;
+  }
+}
+
 TEST(BeginText, TrimsUpperCasesAndPrepares) {
   TStrPlayer p;
   p.FTextPos = 7;
