@@ -306,6 +306,8 @@ void TForm_Config::CreateControls() {
   HWND form = Handle();
   FP1 =
       AddControl(form, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 4, 9, 289, 193, kIdTabs);
+  // Narrow padding: the four page names fit on one row, as the window is only 300 wide.
+  SendMessageW(FP1, TCM_SETPADDING, 0, MAKELPARAM(Scale(4), Scale(3)));
   for (int i = 0; i < 4; ++i) {
     TCITEMW item{};
     item.mask = TCIF_TEXT;

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Takes screenshots of Lumeko for review: each page of the settings window and the floating player,
+# as PNG files, under a private Xvfb whose screen Xvfb itself keeps in a file.
+#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]     (defaults: build/win64, BUILD_DIR/screenshots)
+# BUILD_DIR is a Windows build (win64 preset, so that wine64 runs it) with Lumeko.exe and
+# lumeko-driver.exe built. When the engine and the stand-in run time are built there too, they are
+# registered first, so that the pages show a real engine's mode and ranges. LC_ALL picks the
+# locale (default tr_TR.UTF-8).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build/win64}")
+out=$(realpath -m "${2:-$build/screenshots}")
+bin=$build/bin
+for f in Lumeko.exe lumeko-driver.exe; do
+  [ -f "$bin/$f" ] || { echo "screenshots: $bin/$f is missing (build the Lumeko and lumeko-driver targets)" >&2; exit 2; }
+done
+command -v Xvfb >/dev/null || { echo "screenshots: Xvfb is not installed (scripts/setup.sh)" >&2; exit 2; }
+
+work=$(mktemp -d)
+xvfb_pid=""
+lumeko_pid=""
+cleanup() {
+  [ -n "$lumeko_pid" ] && kill "$lumeko_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/fb" "$out"
+for n in $(seq 200 260); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1024x768x24 -fbdir "$work/fb" -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; break; fi
+  xvfb_pid=""
+done
+[ -n "${DISPLAY:-}" ] || { echo "screenshots: could not start Xvfb" >&2; exit 2; }
+
+export KALVOR_WINEPREFIX="$work/prefix"
+run() { scripts/wine-run.sh --prefix "$work/prefix" --bits 64 "$@"; }
+driver() { run "$bin/lumeko-driver.exe" "$@"; }
+snap() {  # snap NAME WINDOW
+  sleep 0.7
+  local rect
+  rect=$(driver rect "$2" | tr -d '\r')
+  # shellcheck disable=SC2086
+  python3 scripts/xwd_to_png.py "$work/fb/Xvfb_screen0" "$out/$1.png" $rect
+  echo "screenshots: $out/$1.png"
+}
+
+# There is no window manager on Xvfb: Wine draws the window frames and captions itself.
+run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+if [ -x tests/e2e/register.sh ] && tests/e2e/register.sh --check "$build" 2>/dev/null; then
+  tests/e2e/register.sh "$build" "$work/prefix" >/dev/null
+fi
+
+run "$bin/Lumeko.exe" &
+lumeko_pid=$!
+driver wait-ready 60
+names=(1-ses-ayarlari 2-kisayol-tuslari 3-hakkinda 4-yardim)
+for page in 0 1 2 3; do
+  driver page "$page"
+  snap "settings-${names[$page]}" settings
+done
+driver hide-settings
+run "$bin/Lumeko.exe"   # a second start shows the player of the running copy and ends
+snap player player
+driver quit-menu
+driver wait-gone 30
+wait "$lumeko_pid" 2>/dev/null || true
+lumeko_pid=""

@@ -1,0 +1,543 @@
+// The settings window against a fake SAPI 4 run time (FakeSapiEngine.h), the real registry of the
+// test prefix under a key of the tests' own, and Wine's real clipboard, hot keys and windows.
+#include "frm_Config.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeSapiEngine.h"
+#include "TestWindows.h"
+
+namespace lumeko {
+namespace {
+
+using test::FakeSapiEngine;
+using test::PumpUntil;
+
+// ---- Helpers without windows ----
+
+TEST(FullStopRule, AppendsOnlyAfterCharactersThatSortAfterTheFullStop) {
+  struct Case {
+    std::wstring in, out;
+  };
+  const Case cases[] = {
+      {L"Konuşma Motoru seçilmedi", L"Konuşma Motoru seçilmedi."},
+      {L"Sentezleme motoru seçilemedi!", L"Sentezleme motoru seçilemedi!"},
+      {L"Cannot open clipboard", L"Cannot open clipboard."},
+      {L"Already ends.", L"Already ends."},
+      {L"Why?", L"Why?."},         // '?' sorts after '.'
+      {L"(quoted)", L"(quoted)"},  // ')' sorts before it
+      {L"Value 100", L"Value 100."},
+      {L"bulunamadı", L"bulunamadı."},
+      {L"", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithFullStop(c.in), c.out) << test::Narrow(c.in);
+}
+
+TEST(Shortcuts, HotKeyControlValuesAndStoredShortcutsConvertBothWays) {
+  struct Case {
+    WORD control;
+    std::uint16_t shortcut;
+  };
+  const Case cases[] = {
+      {VK_F10, 121},
+      {VK_F11, 122},
+      {MAKEWORD(VK_F9, HOTKEYF_SHIFT), 0x2000 | VK_F9},
+      {MAKEWORD('R', HOTKEYF_CONTROL | HOTKEYF_ALT), 0xC000 | 'R'},
+      {MAKEWORD('1', HOTKEYF_SHIFT | HOTKEYF_CONTROL | HOTKEYF_ALT), 0xE000 | '1'},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShortcutFromHotKeyControl(c.control), c.shortcut);
+    EXPECT_EQ(HotKeyControlFromShortcut(c.shortcut), c.control);
+  }
+}
+
+TEST(Shortcuts, StoredShortcutsBecomeKeyTableIndexesAndModifiers) {
+  struct Case {
+    std::uint32_t shortcut;
+    int key;
+    THotKeyModifiers modifiers;
+  };
+  const Case cases[] = {
+      {121, 85, 0},                             // F10
+      {122, 86, 0},                             // F11
+      {0x6000 | VK_F10, 85, hmShift | hmCtrl},  // Ctrl+Shift+F10
+      {0x8000 | 'A', 34, hmAlt},
+      {0xBA, 0, 0},                  // a punctuation key is not in the table: entry 0
+      {0x4000 | 0x1FFF, 0, hmCtrl},  // a key code beyond every table entry
+  };
+  for (const auto& c : cases) {
+    THotKeySpec spec = HotKeyFromShortcut(c.shortcut);
+    EXPECT_EQ(spec.Key, c.key) << c.shortcut;
+    EXPECT_EQ(spec.Modifiers, c.modifiers) << c.shortcut;
+  }
+}
+
+TEST(SplitLines, CutsAtCrLfOrCrLfAndAddsNoLineForAFinalBreak) {
+  struct Case {
+    std::wstring text;
+    std::vector<std::wstring> lines;
+  };
+  const Case cases[] = {
+      {L"", {}},
+      {L"tek satır", {L"tek satır"}},
+      {L"bir\r\niki", {L"bir", L"iki"}},
+      {L"bir\niki\rüç", {L"bir", L"iki", L"üç"}},
+      {L"son\r\n", {L"son"}},
+      {L"bir\n\niki", {L"bir", L"", L"iki"}},
+      {L"\r\n", {L""}},
+      {L"a\n\r", {L"a", L""}},  // LF then CR is two breaks
+  };
+  for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << test::Narrow(c.text);
+}
+
+// ---- Registry ----
+
+const wchar_t kTestKey[] = L"Software\\Verdanis\\LumekoTest";
+
+void DeleteTestKeys() {
+  RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kTestKey);
+}
+
+void WriteMachineInteger(const wchar_t* name, DWORD value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+}
+
+bool ExistsUnder(HKEY root, const wchar_t* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, kTestKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  bool found = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return found;
+}
+
+class SettingsKeyTest : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteTestKeys(); }
+  void TearDown() override { DeleteTestKeys(); }
+  TSettingsKey settings_{kTestKey};
+};
+
+TEST_F(SettingsKeyTest, UserValuesComeFirstThenMachineValuesThenNothing) {
+  EXPECT_FALSE(settings_.ReadInteger(L"Pitch"));
+  WriteMachineInteger(L"Pitch", 77);
+  EXPECT_EQ(settings_.ReadInteger(L"Pitch"), 77u);
+  settings_.WriteInteger(L"Pitch", 12);
+  EXPECT_EQ(settings_.ReadInteger(L"Pitch"), 12u);
+  // Each value falls back on its own: the user's key holding one value hides no other.
+  WriteMachineInteger(L"Speed", 300);
+  EXPECT_EQ(settings_.ReadInteger(L"Speed"), 300u);
+}
+
+TEST_F(SettingsKeyTest, WritesGoToTheUserAndKeepTurkishText) {
+  settings_.WriteString(L"EngModeName", L"Kalvor Türkçe Erkek İ");
+  EXPECT_EQ(settings_.ReadString(L"EngModeName"), L"Kalvor Türkçe Erkek İ");
+  EXPECT_TRUE(ExistsUnder(HKEY_CURRENT_USER, L"EngModeName"));
+  EXPECT_FALSE(ExistsUnder(HKEY_LOCAL_MACHINE, L"EngModeName"));
+}
+
+TEST_F(SettingsKeyTest, AValueOfTheWrongTypeReadsAsMissing) {
+  settings_.WriteString(L"Pitch", L"100");
+  EXPECT_FALSE(settings_.ReadInteger(L"Pitch"));
+  settings_.WriteInteger(L"EngModeName", 5);
+  EXPECT_FALSE(settings_.ReadString(L"EngModeName"));
+}
+
+// ---- The window ----
+
+class ConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    DeleteTestKeys();
+    SetExceptionHandler([this](const std::exception& e) { errors_.push_back(e.what()); });
+  }
+  void TearDown() override {
+    form_.reset();
+    engine_.reset();
+    SetExceptionHandler(nullptr);
+    DeleteTestKeys();
+    CoUninitialize();
+  }
+
+  void StartEngine(std::vector<std::string> names = {"Kalvor Erkek", "Alfa",
+                                                     "T\xFCrk\xE7"
+                                                     "e Ses"}) {
+    engine_ = std::make_unique<FakeSapiEngine>(std::move(names));
+    engine_->defaults.pitch = 100;
+    engine_->defaults.speed = 150;
+    engine_->defaults.volume = 1000;
+  }
+  TForm_Config& Start() {
+    if (!engine_) StartEngine();
+    form_ = std::make_unique<TForm_Config>(kTestKey);
+    return *form_;
+  }
+  std::wstring Text(HWND window) {
+    wchar_t text[4096] = L"";
+    GetWindowTextW(window, text, 4096);
+    return text;
+  }
+  int Selected(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+  // Dispatches messages until WM_QUIT comes out of the queue; its exit code, or -1 on time-out.
+  static int PumpUntilQuit() {
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < 3000) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+        DispatchMessageW(&msg);
+      }
+      Sleep(5);
+    }
+    return -1;
+  }
+  void PutOnClipboard(const std::wstring& text) {
+    ASSERT_TRUE(PumpUntil([] { return OpenClipboard(nullptr) != FALSE; }));
+    EmptyClipboard();
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    std::wmemcpy(static_cast<wchar_t*>(GlobalLock(data)), text.c_str(), text.size() + 1);
+    GlobalUnlock(data);
+    SetClipboardData(CF_UNICODETEXT, data);
+    CloseClipboard();
+  }
+
+  std::unique_ptr<FakeSapiEngine> engine_;
+  std::unique_ptr<TForm_Config> form_;
+  std::vector<std::string> errors_;
+};
+
+TEST_F(ConfigTest, AFreshInstallationStartsWithEveryDefaultAndReadsAtOnce) {
+  TForm_Config& form = Start();
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(form.Shortcut(form.HK_Oku()), VK_F10);
+  EXPECT_EQ(form.Shortcut(form.HK_Durdur()), VK_F11);
+  EXPECT_FALSE(form.Checked(form.Check_Gorsel()));
+  EXPECT_TRUE(form.Checked(form.Check_Otomatik()));
+  EXPECT_FALSE(form.Form_Visuals().Visible());
+  // "autoplay", the one value with a stored default, is written for the user.
+  EXPECT_EQ(form.Settings().ReadInteger(L"autoplay"), 1u);
+  EXPECT_TRUE(ExistsUnder(HKEY_CURRENT_USER, L"autoplay"));
+  // The hot keys and the clipboard monitor are on.
+  ASSERT_EQ(form.HotKey().HotKeys().size(), 2u);
+  EXPECT_TRUE(form.HotKey().Active());
+  EXPECT_EQ(form.HotKey().HotKeys()[0].Key, 85);
+  EXPECT_EQ(form.HotKey().HotKeys()[1].Key, 86);
+  EXPECT_TRUE(form.HotKey().HotKeys()[0].Registered);
+  ASSERT_NE(form.ClipboardMonitor(), nullptr);
+  EXPECT_TRUE(form.ClipboardMonitor()->Enabled());
+  // The first engine is taken, with the bars at its own values and limits; nothing is set on it.
+  EXPECT_EQ(engine_->selections, 1);
+  EXPECT_EQ(Selected(form.CB_Motorlar()), 0);
+  EXPECT_EQ(form.BarPosition(form.PitchBar()), 100);
+  EXPECT_EQ(form.BarPosition(form.SpeedBar()), 150);
+  EXPECT_EQ(form.BarPosition(form.VolumeBar()), 1000);
+  EXPECT_EQ(Text(form.PitchMax()), L"65535");
+  EXPECT_EQ(Text(form.SpeedMin()), L"10");
+  EXPECT_EQ(Text(form.SpeedMax()), L"400");
+  EXPECT_TRUE(engine_->Calls("PitchSet ").size() == 3u)  // the range probe only: max, min, back
+      << engine_->Calls("PitchSet ").size();
+  form.SpeakText(L"Merhaba");
+  EXPECT_EQ(engine_->log.texts, std::vector<std::wstring>{L"Merhaba\r\n"});
+}
+
+TEST_F(ConfigTest, StoredSettingsReachTheModeThatIsSelectedLast) {
+  TSettingsKey settings(kTestKey);
+  settings.WriteString(L"EngModeName", L"ALFA");  // found in any letter case
+  settings.WriteInteger(L"Pitch", 70000);         // applied as its low 16 bits: 4464
+  settings.WriteInteger(L"Speed", 222);
+  settings.WriteInteger(L"Volume", 333);
+  settings.WriteInteger(L"skplay", 0x2000 | VK_F9);
+  settings.WriteInteger(L"skstop", 0xBA);        // not in the key table: registered as entry 0
+  settings.WriteInteger(L"viscontrols", 0x101);  // only the lowest byte counts
+  settings.WriteInteger(L"autoplay", 0);
+  TForm_Config& form = Start();
+  EXPECT_TRUE(errors_.empty());
+  EXPECT_EQ(engine_->selectedName, "Alfa");
+  EXPECT_EQ(Selected(form.CB_Motorlar()), 1);
+  EXPECT_EQ(engine_->log.calls.back(), "VolumeSet 333");
+  EXPECT_EQ(form.BarPosition(form.PitchBar()), 4464);
+  EXPECT_EQ(form.BarPosition(form.SpeedBar()), 222);
+  EXPECT_EQ(form.BarPosition(form.VolumeBar()), 333);
+  EXPECT_TRUE(form.Checked(form.Check_Gorsel()));
+  EXPECT_TRUE(form.Form_Visuals().Visible());
+  EXPECT_FALSE(form.Checked(form.Check_Otomatik()));
+  ASSERT_EQ(form.HotKey().HotKeys().size(), 2u);
+  EXPECT_EQ(form.HotKey().HotKeys()[0].Key, KeyIndexOf(VK_F9));
+  EXPECT_EQ(form.HotKey().HotKeys()[0].Modifiers, hmShift);
+  EXPECT_EQ(form.HotKey().HotKeys()[1].Key, 0);
+}
+
+TEST_F(ConfigTest, AStoredEngineThatIsNotInstalledSelectsNothingAndReadingSaysSo) {
+  TSettingsKey(kTestKey).WriteString(L"EngModeName", L"Kaldırılmış Motor");
+  TForm_Config& form = Start();
+  EXPECT_EQ(engine_->selections, 0);
+  EXPECT_EQ(Selected(form.CB_Motorlar()), -1);
+  test::Pump(200);
+  errors_.clear();
+  SendMessageW(form.Handle(), WM_READER_CLIPCHANGE, 0, 0);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(WithFullStop(Widen(errors_[0])), L"Konuşma Motoru seçilmedi.");
+  // The rest of the program works: hot keys and clipboard monitor.
+  EXPECT_TRUE(form.HotKey().Active());
+  EXPECT_NE(form.ClipboardMonitor(), nullptr);
+}
+
+TEST_F(ConfigTest, AnEngineThatCannotBeStartedIsReportedAndTheStartGoesOn) {
+  StartEngine();
+  engine_->failSelect = true;
+  TForm_Config& form = Start();
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0], "Sentezleme motoru seçilemedi!");
+  EXPECT_TRUE(form.HotKey().Active());
+  EXPECT_NE(form.ClipboardMonitor(), nullptr);
+}
+
+TEST_F(ConfigTest, OkStoresEverySettingForTheUserAndARestartRestoresIt) {
+  {
+    TForm_Config& form = Start();
+    SendMessageW(form.CB_Motorlar(), CB_SETCURSEL, 2, 0);
+    form.CB_MotorlarChange();
+    form.SetBarPosition(form.PitchBar(), 180);
+    form.SetBarPosition(form.SpeedBar(), 90);
+    form.SetBarPosition(form.VolumeBar(), 500);
+    form.SetShortcut(form.HK_Oku(), 0x4000 | 'R');
+    form.SetChecked(form.Check_Gorsel(), true);
+    form.SetChecked(form.Check_Otomatik(), false);
+    form.ShowSettings();
+    SendMessageW(form.Button1(), BM_CLICK, 0, 0);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_TRUE(errors_.empty());
+    EXPECT_EQ(form.HotKey().HotKeys()[0].Key, KeyIndexOf('R'));
+    EXPECT_EQ(form.HotKey().HotKeys()[0].Modifiers, hmCtrl);
+  }
+  for (const wchar_t* name : {L"EngModeName", L"Pitch", L"Speed", L"Volume", L"skplay", L"skstop",
+                              L"viscontrols", L"autoplay"}) {
+    EXPECT_TRUE(ExistsUnder(HKEY_CURRENT_USER, name)) << test::Narrow(name);
+    EXPECT_FALSE(ExistsUnder(HKEY_LOCAL_MACHINE, name)) << test::Narrow(name);
+  }
+  form_.reset();
+  TForm_Config& form = Start();
+  EXPECT_EQ(engine_->selectedName,
+            "T\xFCrk\xE7"
+            "e Ses");
+  EXPECT_EQ(Selected(form.CB_Motorlar()), 2);
+  EXPECT_EQ(form.BarPosition(form.PitchBar()), 180);
+  EXPECT_EQ(form.BarPosition(form.SpeedBar()), 90);
+  EXPECT_EQ(form.BarPosition(form.VolumeBar()), 500);
+  EXPECT_EQ(form.Shortcut(form.HK_Oku()), 0x4000 | 'R');
+  EXPECT_TRUE(form.Checked(form.Check_Gorsel()));
+  EXPECT_FALSE(form.Checked(form.Check_Otomatik()));
+}
+
+TEST_F(ConfigTest, CancelRestoresTheStoredValuesAndTheStoredEngine) {
+  TSettingsKey settings(kTestKey);
+  settings.WriteString(L"EngModeName", L"Alfa");
+  settings.WriteInteger(L"Pitch", 120);
+  TForm_Config& form = Start();
+  SendMessageW(form.CB_Motorlar(), CB_SETCURSEL, 0, 0);
+  form.CB_MotorlarChange();
+  form.SetBarPosition(form.PitchBar(), 40);
+  form.SetChecked(form.Check_Otomatik(), false);
+  form.ShowSettings();
+  SendMessageW(form.Button2(), BM_CLICK, 0, 0);
+  EXPECT_FALSE(form.Visible());
+  EXPECT_EQ(engine_->selectedName, "Alfa");
+  EXPECT_EQ(form.BarPosition(form.PitchBar()), 120);
+  EXPECT_TRUE(form.Checked(form.Check_Otomatik()));
+}
+
+TEST_F(ConfigTest, BarsMovedByCodeNeverReachTheEngine) {
+  TForm_Config& form = Start();
+  std::size_t before = engine_->log.calls.size();
+  form.SetBarPosition(form.PitchBar(), 30);
+  form.PitchBarChange();  // the bar does not have the focus
+  EXPECT_EQ(engine_->log.calls.size(), before);
+  form.ShowSettings();
+  form.SetActivePage(0);
+  SetFocus(form.PitchBar());
+  form.PitchBarChange();
+  EXPECT_EQ(engine_->log.calls.back(), "PitchSet 30");
+}
+
+TEST_F(ConfigTest, AutomaticReadingStopsFirstTheReadKeyAndPlayDoNot) {
+  TForm_Config& form = Start();
+  PutOnClipboard(L"Birinci satır\r\nİkinci satır");
+  engine_->log = {};
+  // A real clipboard change, through the monitor and the posted message.
+  ASSERT_TRUE(PumpUntil([&] { return !engine_->log.texts.empty(); }));
+  EXPECT_EQ(engine_->log.calls, (std::vector<std::string>{"Reset", "Text"}));
+  EXPECT_EQ(engine_->log.texts[0], L"Birinci satır\r\nİkinci satır\r\n");
+  engine_->log = {};
+  form.HotKeyHotKey(0);
+  form.HotKeyHotKey(0);
+  form.Form_Visuals().OnPlay();
+  EXPECT_EQ(engine_->log.calls, (std::vector<std::string>{"Text", "Text", "Text"}));
+  form.HotKeyHotKey(1);
+  form.Form_Visuals().OnStop();
+  form.HotKeyHotKey(2);  // no such hot key: nothing
+  EXPECT_EQ(engine_->Calls("Reset").size(), 2u);
+  EXPECT_EQ(engine_->log.calls.size(), 5u);
+
+  form.SetChecked(form.Check_Otomatik(), false);
+  engine_->log = {};
+  SendMessageW(form.Handle(), WM_READER_CLIPCHANGE, 0, 0);
+  EXPECT_TRUE(engine_->log.calls.empty());
+}
+
+TEST_F(ConfigTest, TheReadKeyPressedAtTheKeyboardReadsTheClipboard) {
+  Start();
+  PutOnClipboard(L"Klavyeden");
+  test::Pump(300);  // the automatic reading of this change
+  engine_->log = {};
+  test::PressKey(VK_F10);
+  ASSERT_TRUE(PumpUntil([&] { return !engine_->log.texts.empty(); }));
+  EXPECT_EQ(engine_->log.texts[0], L"Klavyeden\r\n");
+  test::PressKey(VK_F11);
+  ASSERT_TRUE(PumpUntil([&] { return !engine_->Calls("Reset").empty(); }));
+}
+
+TEST_F(ConfigTest, ASecondStartShowsThePlayerWithoutCheckingTheBox) {
+  TForm_Config& form = Start();
+  HWND found = FindWindowW(kConfigClassName, kConfigCaption);
+  EXPECT_EQ(found, form.Handle());
+  EXPECT_EQ(SendMessageW(found, WM_READER_SHOWPLAYER, 0, 0), kShowPlayerAnswer);
+  EXPECT_TRUE(form.Form_Visuals().Visible());
+  EXPECT_FALSE(form.Checked(form.Check_Gorsel()));
+}
+
+TEST_F(ConfigTest, ThePlayerFollowsTheBoxAndItsCrossUnchecksItWithoutSaving) {
+  TForm_Config& form = Start();
+  SendMessageW(form.Check_Gorsel(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(form.Checked(form.Check_Gorsel()));
+  EXPECT_TRUE(form.Form_Visuals().Visible());
+  SendMessageW(form.Form_Visuals().Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(form.Checked(form.Check_Gorsel()));
+  EXPECT_FALSE(form.Form_Visuals().Visible());
+  EXPECT_TRUE(IsWindow(form.Form_Visuals().Handle()));
+  EXPECT_FALSE(TSettingsKey(kTestKey).ReadInteger(L"viscontrols"));
+}
+
+TEST_F(ConfigTest, ClosingTheWindowOnlyHidesIt) {
+  TForm_Config& form = Start();
+  form.ShowSettings();
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(form.Handle()));
+  EXPECT_FALSE(form.Visible());
+}
+
+TEST_F(ConfigTest, TheEndOfTheSessionEndsTheProgram) {
+  TForm_Config& form = Start();
+  EXPECT_EQ(SendMessageW(form.Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+  EXPECT_EQ(PumpUntilQuit(), 0);
+  EXPECT_EQ(engine_->Calls("Reset").size(), 1u);
+}
+
+TEST_F(ConfigTest, TheTrayMenuOffersSettingsAndQuit) {
+  TForm_Config& form = Start();
+  EXPECT_EQ(form.TrayIconX1().Tip(), kApplicationTitle);
+  EXPECT_EQ(form.TrayIconX1().PopupMenuL(), &form.PopupSub());
+  EXPECT_EQ(form.TrayIconX1().PopupMenuR(), &form.PopupSub());
+  HMENU menu = form.PopupSub().Handle();
+  ASSERT_EQ(GetMenuItemCount(menu), 4);
+  wchar_t caption[64];
+  const wchar_t* expected[] = {kApplicationTitle, L"", L"&Ayarlar", L"Çı&kış"};
+  for (int i = 0; i < 4; ++i) {
+    caption[0] = 0;
+    GetMenuStringW(menu, i, caption, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(caption), expected[i]);
+  }
+  form.PopupSub().Click(2);
+  EXPECT_TRUE(form.Visible());
+  form.PopupSub().Click(3);
+  EXPECT_EQ(PumpUntilQuit(), 0);
+}
+
+// Every text of the window, compared with its Windows-1254 form: the letters must come out of the
+// source exactly.
+TEST_F(ConfigTest, TheTextsAreTheTurkishOfTheDesign) {
+  TForm_Config& form = Start();
+  auto cp1254 = [](const char* bytes) {
+    wchar_t wide[512] = L"";
+    MultiByteToWideChar(1254, 0, bytes, -1, wide, 512);
+    return std::wstring(wide);
+  };
+  EXPECT_EQ(Text(form.Handle()), L"Lumeko - Ayarlar");
+  const char* pages[] = {"&Ses Ayarlar\xFD", "&K\xFDsayol Tu\xFElar\xFD", "&Hakk\xFDnda",
+                         "&Yard\xFDm"};
+  for (int i = 0; i < 4; ++i) {
+    wchar_t text[64] = L"";
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    SendMessageW(form.P1(), TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(text), cp1254(pages[i]));
+  }
+  EXPECT_EQ(form.ActivePage(), 2);
+  EXPECT_EQ(Text(form.Button1()), L"&Tamam");
+  EXPECT_EQ(Text(form.Button2()), cp1254("\xDD&ptal"));
+  EXPECT_EQ(Text(form.Check_Gorsel()), cp1254("G\xF6rsel Kontroller"));
+  EXPECT_EQ(Text(form.Check_Otomatik()), L"Otomatik Oku");
+  EXPECT_EQ(Text(form.Memo1()), cp1254("Denemek i\xE7in metni buraya yaz\xFDn ve kopyalay\xFDn."));
+  const char* help[] = {
+      "Lumeko Nedir?",
+      "Lumeko pano okuma yaz\xFDl\xFDm\xFD"
+      "d\xFDr. Bilgisayar\xFDn\xFDzda ",
+      "bulunan metinleri SAPI deste\xF0i bulunan motorlarla ",
+      "konu\xFEmaya \xE7"
+      "evirir.",
+      "",
+      "Nas\xFDl kullan\xFDl\xFDr?",
+      "Herhangi bir programdan panoya kopyalad\xFD\xF0\xFDn\xFDz ",
+      "metin bu program taraf\xFDndan otomatik olarak ",
+      "seslendirilecektir. Bu \xF6zelli\xF0i \"K\xFDsayol Tu\xFElar\xFD\"",
+      "b\xF6l\xFCm\xFCndeki \"Otomatik Oku\" i\xFE"
+      "aretini ",
+      "kald\xFDrarak kaptatabilirsiniz. Panoyu manual ",
+      "dinlemek i\xE7in \"K\xFDsayol Tu\xFElar\xFD\" b\xF6l\xFCm\xFCndeki ",
+      "\"Okumay\xFD Ba\xFElat\" ismi ile tan\xFDmlanan ",
+      "(varsay\xFDlan F10)  tu\xFEuna bas\xFDn\xFDz. \xDE"
+      "ayet metin ",
+      "bitmeden durdurmak istiyorsan\xFDz \"Okumay\xFD Durdur\" ",
+      "(varsay\xFDlan F11) tu\xFEuna bas\xFDn\xFDz. ",
+      "\xD6rnek olarak a\xFE"
+      "a\xF0\xFD"
+      "daki kutuya seslendirilmesini ",
+      "istedi\xF0iniz metni yaz\xFDn ve yaz\xFDy\xFD fare yard\xFDm\xFD ile ",
+      "se\xE7tikten sonra CTRL+C tu\xFElar\xFDna bas\xFDn.",
+  };
+  std::wstring expected;
+  for (std::size_t i = 0; i < std::size(help); ++i) {
+    if (i > 0) expected += L"\r\n";
+    expected += cp1254(help[i]);
+  }
+  EXPECT_EQ(Text(form.Memo2()), expected);
+  EXPECT_EQ(SendMessageW(form.Memo2(), EM_GETLINECOUNT, 0, 0) >= 19, true);
+}
+
+TEST_F(ConfigTest, TheHelpPageSelectsTheTestTextReadyForTyping) {
+  TForm_Config& form = Start();
+  form.ShowSettings();
+  form.SetActivePage(3);
+  DWORD start = 0, end = 0;
+  SendMessageW(form.Memo1(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(form.Memo1())));
+  EXPECT_EQ(GetFocus(), form.Memo1());
+}
+
+}  // namespace
+}  // namespace lumeko
