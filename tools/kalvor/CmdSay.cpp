@@ -1,5 +1,6 @@
-// kalvor say: Turkish text to a 16000 Hz mono 16-bit WAV file, through the engine's synthesizer and
-// one of its voices, exactly as the engine hands the audio to a SAPI client.
+// kalvor say: Turkish text to a 16000 Hz mono 16-bit WAV file, or straight to the sound card,
+// through the engine's synthesizer and one of its voices, exactly as the engine hands the audio to
+// a SAPI client.
 #include <charconv>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "Cli.h"
 #include "EngineHost.h"
 #include "Framework.h"
+#include "Playback.h"
 #include "StrPlaySP.h"
 #include "UFonemSP_Format.h"
 #include "Wav.h"
@@ -29,26 +31,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Where an installed kalvor finds its voices, relative to the program's own directory (or
+// absolute), so that the installed tree can be moved or installed under another prefix.
+#ifndef KALVOR_VOICE_DIR
+#define KALVOR_VOICE_DIR "../share/kalvor"
+#endif
+
 const char kSayHelp[] =
-    "Usage: kalvor say [--voice male|female|PATH] [--rate N] [-o FILE.wav] [TEXT | -f FILE | -]\n"
+    "Usage: kalvor say [--voice male|female|PATH] [--rate N] [--play] [-o FILE.wav]\n"
+    "                  [TEXT | -f FILE | -]\n"
     "\n"
-    "Speaks Turkish UTF-8 text into a 16000 Hz mono 16-bit WAV file.\n"
+    "Speaks Turkish UTF-8 text into a 16000 Hz mono 16-bit WAV file, or plays it.\n"
     "\n"
     "  --voice male|female|PATH  male (ORVDAT1.SPD, the default), female (ORVDAT2.SPD), both\n"
-    "                            looked up beside the kalvor program, or a speech data file\n"
+    "                            looked up in " KALVOR_VOICE_DIR " from the kalvor program's\n"
+    "                            folder (the installed voices), then beside the program; or\n"
+    "                            a speech data file\n"
     "  --rate N                  playback rate in percent, 0..200 (default 100): pitch and tempo\n"
     "                            together; also scales the pause after each sentence\n"
     "  -o FILE.wav               write the WAV file and print its duration on standard error;\n"
     "                            without -o (or with -o -) the WAV goes to standard output, which\n"
     "                            must not be a terminal\n"
+    "  --play                    play the speech on the sound card as it is made (through the\n"
+    "                            sound server or ALSA); with -o FILE.wav it is written too\n"
     "  TEXT | -f FILE | -        the text as arguments, from a file, or from standard input\n"
     "\n"
     "Examples:\n"
     "  kalvor say -o merhaba.wav \"Merhaba dünya\"\n"
     "  kalvor say --voice female --rate 120 -f haber.txt > haber.wav\n"
+    "  kalvor say --play \"Bugün hava güzel.\"\n"
     "  echo \"Bugün hava güzel.\" | kalvor say - | aplay\n";
 
 constexpr std::uint32_t kOutputRate = 16000;
+
 
 // Command-line paths are UTF-8.
 fs::path Utf8Path(const std::string& s) {
@@ -71,8 +86,9 @@ std::optional<fs::path> ProgramDirectory() {
 #endif
 }
 
-// The data file for --voice: the two named voices beside the program (or, failing that, in the
-// current directory), anything else a path of its own.
+// The data file for --voice: the two named voices in the installed voice directory, beside the
+// program (a build tree) or, failing those, in the current directory; anything else is a path of
+// its own.
 fs::path ResolveVoice(const std::string& voice) {
   std::string file;
   if (voice == "male") file = "ORVDAT1.SPD";
@@ -84,12 +100,19 @@ fs::path ResolveVoice(const std::string& voice) {
     return ec ? p : full;
   }
   std::vector<fs::path> tried;
-  if (auto dir = ProgramDirectory()) tried.push_back(*dir / file);
+  if (auto dir = ProgramDirectory()) {
+    tried.push_back((*dir / Utf8Path(KALVOR_VOICE_DIR) / file).lexically_normal());
+    tried.push_back(*dir / file);
+  }
   tried.push_back(fs::current_path(ec) / file);
   for (const auto& p : tried)
     if (fs::is_regular_file(p, ec)) return p;
   std::string where;
-  for (const auto& p : tried) where += (where.empty() ? "" : " or ") + PathText(p.parent_path());
+  for (std::size_t i = 0; i < tried.size(); ++i)
+    where += (i == 0                   ? ""
+              : i + 1 == tried.size() ? " nor "
+                                      : ", ") +
+             PathText(tried[i].parent_path());
   throw CliError("voice " + voice + ": " + file + " is neither in " + where +
                  "; build the voices (cmake --build build/native --target voices) or give "
                  "--voice PATH");
@@ -210,6 +233,7 @@ class Output {
 int CmdSay(Args args) {
   std::string voice = "male", output;
   std::int32_t rate = 100;
+  bool play = false;
   TextInput input;
   while (!args.Done()) {
     std::string a = args.Next();
@@ -217,6 +241,8 @@ int CmdSay(Args args) {
       voice = args.Value(a);
     } else if (a == "--rate") {
       rate = ParseRate(args.Value(a));
+    } else if (a == "--play") {
+      play = true;
     } else if (a == "-o" || a == "--output") {
       output = args.Value(a);
     } else if (a == "-h" || a == "--help") {
@@ -228,8 +254,10 @@ int CmdSay(Args args) {
   }
   if (voice.empty()) throw CliError("--voice needs male, female or a file", 2);
 
-  // The output first: a terminal is refused before anything is read from standard input.
-  Output out(output);
+  // The output first: a terminal is refused before anything is read from standard input. With
+  // --play the WAV is written only where -o asks for it; without, always.
+  std::optional<Output> out;
+  if (!play || !output.empty()) out.emplace(output);
   fs::path voicePath = ResolveVoice(voice);
   // Bare data file names resolve where the engine's module would be: beside the program.
   if (auto dir = ProgramDirectory()) host::SetModuleDirectory(*dir);
@@ -245,13 +273,22 @@ int CmdSay(Args args) {
     VoiceError(voicePath, "sample width " + std::to_string(width) + " is not supported (1 or 2)");
 
   std::string text = input.Load();
-  WavStreamWriter wav(out.File(), out.Name(), {kOutputRate, 16});
+  std::optional<WavStreamWriter> wav;
+  if (out) wav.emplace(out->File(), out->Name(), WavFormat{kOutputRate, 16});
+  // Opened once the voice and the text are known to be good, so that a mistake there is reported
+  // before the sound card is taken.
+  std::optional<AudioPlayer> speaker;
+  if (play) speaker.emplace(kOutputRate);
+  auto emit = [&](const std::uint8_t* data, std::size_t size) {
+    if (wav) wav->Write(data, size);
+    if (speaker) speaker->Play(data, size);
+  };
   std::vector<std::uint8_t> widened;
   player.SetHiz(rate);
   player.SetOnPlaySyl([&](TStrPlayer& p, TStr3, std::int32_t&) {
     const TMemoryStream& s = p.OutputStream();
     if (width == 2) {
-      wav.Write(s.Memory(), s.Size());
+      emit(s.Memory(), s.Size());
       return;
     }
     // 8-bit voices are unsigned around 128: widen to the signed 16-bit output.
@@ -261,19 +298,23 @@ int CmdSay(Args args) {
       widened[2 * i] = static_cast<std::uint8_t>(v);
       widened[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
     }
-    wav.Write(widened.data(), widened.size());
+    emit(widened.data(), widened.size());
   });
   try {
     player.Speak(text);
   } catch (const Exception& e) {
     VoiceError(voicePath, std::string(e.what()) + " (a unit points outside the file)");
   }
-  wav.Finish();
-  out.Commit();
-  if (out.IsFile()) {
-    double seconds = static_cast<double>(wav.DataBytes()) / 2 / kOutputRate;
-    std::fprintf(stderr, "%s: %.2f s\n", out.Name().c_str(), seconds);
+  if (wav) {
+    wav->Finish();
+    out->Commit();
+    if (out->IsFile()) {
+      double seconds = static_cast<double>(wav->DataBytes()) / 2 / kOutputRate;
+      std::fprintf(stderr, "%s: %.2f s\n", out->Name().c_str(), seconds);
+    }
   }
+  // The last units are still in the device's buffer: they are heard out when it closes.
+  speaker.reset();
   return 0;
 }
 

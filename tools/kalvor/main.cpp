@@ -18,9 +18,10 @@ const char kUsage[] =
     "input (- or nothing).\n"
     "\n"
     "Commands:\n"
-    "  say        speak the text into a 16000 Hz mono 16-bit WAV file\n"
+    "  say        speak the text into a 16000 Hz mono 16-bit WAV file, or play it\n"
     "               --voice male|female|PATH  voice to use (default: male)\n"
     "               --rate N                  playback rate in percent, 0..200 (default 100)\n"
+    "               --play                    play it on the sound card\n"
     "               -o FILE.wav               output file (default: standard output when it is\n"
     "                                         not a terminal)\n"
     "  sentences  print each sentence as the engine reads it: its kind (. ? !), a TAB, the text\n"
@@ -33,8 +34,11 @@ const char kUsage[] =
     "  -h, --help      this help\n"
     "  --version       the version\n"
     "\n"
+    "The manual page (man kalvor) tells more.\n"
+    "\n"
     "Examples:\n"
     "  kalvor say -o merhaba.wav \"Merhaba, nasılsınız?\"\n"
+    "  kalvor say --play \"Merhaba, nasılsınız?\"\n"
     "  kalvor units \"Bu bir kitap.\"\n"
     "  kalvor sentences -f haber.txt\n";
 
