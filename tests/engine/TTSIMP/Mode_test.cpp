@@ -297,6 +297,39 @@ TEST_F(ModeTest, ResetFromHandlerEndsTheTextAtOnce) {
   sink->Release();
 }
 
+// A reset while the text is held by a pause ends that text; the mode is then ready to speak, not
+// left silent by the pause it was in.
+TEST_F(ModeTest, ResetWhilePausedEndsTheTextAndClearsThePause) {
+  WaitOncePerSentence(*fake);
+  std::thread later;
+  HRESULT reset = E_UNEXPECTED;
+  std::size_t writtenAtPause = 0;
+  fake->onDataSet = [&](std::size_t n) {
+    if (n != 3) return;
+    handler.Post([&] {
+      EXPECT_EQ(central->AudioPause(), S_OK);
+      writtenAtPause = fake->Written().size();
+      later = std::thread([&] {
+        Sleep(100);
+        handler.Post([&] { reset = central->AudioReset(); });
+      });
+    });
+  };
+  auto* sink = new RecordingBufSink;
+  EXPECT_EQ(Say(kFourSentencesW, sink), S_OK);
+  if (later.joinable()) later.join();
+  EXPECT_EQ(reset, S_OK);
+  EXPECT_EQ(fake->Written().size(), writtenAtPause);
+  EXPECT_EQ(CountOf(sink->events, "Done 0"), 1u);
+  EXPECT_EQ(central->AudioResume(), TTSERR_NOTPAUSED);
+
+  fake->onDataSet = nullptr;
+  const std::size_t before = fake->Written().size();
+  EXPECT_EQ(Say(kTwoSentencesW), S_OK);
+  EXPECT_EQ(fake->Written().size() - before, Concat(Reference(kTwoSentences)).size());
+  sink->Release();
+}
+
 // A reader that stops and reads again from one handler: the new text replaces the old one.
 TEST_F(ModeTest, ResetAndNewTextFromOneHandler) {
   WaitOncePerSentence(*fake);
