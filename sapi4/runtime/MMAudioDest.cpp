@@ -492,7 +492,15 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
     }
   }
 
-  // Bookmarks that playback has reached.
+  // The audio starts when there is something to play: reported before the bookmarks at its start.
+  void AnnounceStart() {
+    if (FStarted && !FBuffer.empty() && !FPlaying) {
+      FPlaying = true;
+      Post({TEvent::Start});
+    }
+  }
+
+  // Bookmarks that playback has reached (only while playing: a bookmark is news of the audio).
   void PassMarks() {
     while (!FMarks.empty() && FMarks.front().pos <= FPosn) {
       Post({TEvent::Mark, FMarks.front().id, FALSE});
@@ -505,6 +513,7 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
   // only a gap between two of its batches.
   void CheckDrained(bool deviceIdle) {
     if (!FPlaying || !FBuffer.empty() || !deviceIdle || FClaimed) return;
+    PassMarks();
     FPlaying = false;
     FStarted = false;
     if (FDevice) waveOutPause(FDevice);
@@ -515,12 +524,9 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
   // File output (or no output at all until a claim): consumes at FSettings.Pace times real time.
   DWORD StepPaced() {
     DWORD wait = INFINITE;
-    if (FStarted) PassMarks();
+    AnnounceStart();
+    if (FPlaying) PassMarks();
     if (FStarted && !FBuffer.empty()) {
-      if (!FPlaying) {
-        FPlaying = true;
-        Post({TEvent::Start});
-      }
       std::size_t n = FBuffer.size();
       if (FSettings.Pace > 0) {
         const ULONGLONG now = GetTickCount64();
@@ -564,12 +570,9 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
       FSlices.pop_front();
     }
     FPosn = std::max(FPosn, std::min(FDevicePosn, FTotal));
-    if (FStarted) PassMarks();
+    AnnounceStart();
+    if (FPlaying) PassMarks();
     if (FStarted && !FBuffer.empty()) {
-      if (!FPlaying) {
-        FPlaying = true;
-        Post({TEvent::Start});
-      }
       std::size_t slice = static_cast<std::size_t>(FFormat.nAvgBytesPerSec) * kSliceMs / 1000;
       slice -= slice % FFormat.nBlockAlign;
       bool took = false;
