@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -22,7 +23,8 @@ bool TextInput::Accept(const std::string& arg, Args& args) {
     stdin_ = true;
     return true;
   }
-  if (!arg.empty() && arg[0] == '-' && arg.size() > 1 && !std::isdigit(static_cast<unsigned char>(arg[1])))
+  if (!arg.empty() && arg[0] == '-' && arg.size() > 1 &&
+      !std::isdigit(static_cast<unsigned char>(arg[1])))
     return false;  // an option, not text (a leading minus before a digit is text: "-5 derece")
   words_.push_back(arg);
   return true;
@@ -33,7 +35,9 @@ std::string TextInput::Load() const {
     throw CliError("give the text either as arguments, with -f FILE or on standard input", 2);
   std::string raw;
   if (!file_.empty()) {
-    std::ifstream in(file_, std::ios::binary);
+    // Command-line paths are UTF-8 on every system.
+    std::ifstream in(std::filesystem::path(std::u8string(file_.begin(), file_.end())),
+                     std::ios::binary);
     if (!in) throw CliError("cannot open " + file_ + ": " + std::strerror(errno));
     raw.assign(std::istreambuf_iterator<char>(in), {});
     if (in.bad()) throw CliError("cannot read " + file_ + ": " + std::strerror(errno));
@@ -58,6 +62,8 @@ char SingleChar(const std::string& opt, const std::string& value) {
   return c[0];
 }
 
-void WriteOut(const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stdout); }
+void WriteOut(const std::string& utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+}
 
 }  // namespace kalvor::cli

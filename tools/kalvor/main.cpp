@@ -9,6 +9,11 @@
 #include "EngineHost.h"
 #include "Framework.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace {
 
 const char kUsage[] =
@@ -42,6 +47,26 @@ const char kUsage[] =
     "  kalvor units \"Bu bir kitap.\"\n"
     "  kalvor sentences -f haber.txt\n";
 
+// The arguments as UTF-8. Windows hands a program's narrow arguments over in the ANSI code page,
+// which would lose every letter outside it, so there the wide command line is read instead.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+#ifdef _WIN32
+  int n = 0;
+  if (LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &n)) {
+    std::vector<std::string> out;
+    for (int i = 1; i < n; ++i) {
+      int len = WideCharToMultiByte(CP_UTF8, 0, wargv[i], -1, nullptr, 0, nullptr, nullptr);
+      std::string a(len > 0 ? len - 1 : 0, '\0');
+      if (len > 1) WideCharToMultiByte(CP_UTF8, 0, wargv[i], -1, a.data(), len, nullptr, nullptr);
+      out.push_back(std::move(a));
+    }
+    LocalFree(wargv);
+    return out;
+  }
+#endif
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +75,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> rest;
     char thousands = '.', decimal = ',';
     std::string command;
-    Args all(std::vector<std::string>(argv + 1, argv + argc));
+    Args all(Utf8Arguments(argc, argv));
     while (!all.Done()) {
       std::string a = all.Next();
       if (a == "--thousands") {
@@ -71,8 +96,7 @@ int main(int argc, char** argv) {
         rest.push_back(a);
       }
     }
-    if (thousands == decimal)
-      throw CliError("the thousands and decimal separators must differ", 2);
+    if (thousands == decimal) throw CliError("the thousands and decimal separators must differ", 2);
     kalvor::host::SetNumberSeparators(thousands, decimal);
 
     Args args(rest);
