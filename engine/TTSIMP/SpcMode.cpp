@@ -243,6 +243,9 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotify
   }
   FActive = call.Prev;
   --FDepth;
+  // This Speak cleared the stop request of the one below it, which this text ended: ask again,
+  // so that it stops at its next step instead of stepping through what is left.
+  if (FActive && FActive->Ended) FPlayer->Stop();
 
   // Normally HandleEndOfData completed the entry; when Speak failed it never came.
   if (call.HasEntry) CompleteEntry(call, failed ? TTSBNS_ABORTED : 0);
