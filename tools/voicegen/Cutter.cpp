@@ -4,7 +4,6 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "Letters.h"
 #include "Resample.h"
 
 namespace kalvor::voicegen {
@@ -86,6 +85,16 @@ class Analysis {
     return 0;
   }
 
+  // The reference period of the vowel that letter holds: one period from its middle.
+  std::vector<float> ReferencePeriod(int letter) const {
+    int ph = FirstPhoneme(letter);
+    std::size_t m = Middle(ph);
+    auto P = static_cast<std::size_t>(cs_.period);
+    if (m + P > Size()) throw std::runtime_error("a reference vowel shorter than one period");
+    return std::vector<float>(x_.begin() + static_cast<std::ptrdiff_t>(m),
+                              x_.begin() + static_cast<std::ptrdiff_t>(m + P));
+  }
+
  private:
   int FirstPhoneme(int letter) const {
     for (std::size_t k = 0; k < letterOf_.size(); ++k)
@@ -165,15 +174,15 @@ class Analysis {
       // The match is as good as the two carriers' waveforms are alike, a few samples either way:
       // the nearest rising zero crossing is where both halves then meet near zero.
       for (std::size_t d = 0; d <= P / 8; ++d) {
-        for (std::size_t i : {best - d, best + d})
-          if (i > 0 && i < Size() && x_[i - 1] < 0 && x_[i] >= 0) return i;
+        if (best > d && x_[best - d - 1] < 0 && x_[best - d] >= 0) return best - d;
+        if (best + d < Size() && best + d > 0 && x_[best + d - 1] < 0 && x_[best + d] >= 0)
+          return best + d;
       }
       return best;
     }
     return GentlestRise(lo, hi, c);
   }
 
- public:
   // The rising zero crossing in [lo, hi) with the smallest step, or fallback when there is none.
   std::size_t GentlestRise(std::size_t lo, std::size_t hi, std::size_t fallback) const {
     std::size_t best = fallback;
@@ -185,17 +194,7 @@ class Analysis {
     }
     return best;
   }
-  // The reference period of the vowel that letter holds: one period from its middle.
-  std::vector<float> ReferencePeriod(int letter) const {
-    int ph = FirstPhoneme(letter);
-    std::size_t m = Middle(ph);
-    auto P = static_cast<std::size_t>(cs_.period);
-    if (m + P > Size()) throw std::runtime_error("a reference vowel shorter than one period");
-    return std::vector<float>(x_.begin() + static_cast<std::ptrdiff_t>(m),
-                              x_.begin() + static_cast<std::ptrdiff_t>(m + P));
-  }
 
- private:
   const Carrier& c_;
   const CutSettings& cs_;
   std::vector<float> x_;
