@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -84,7 +85,11 @@ int main(int argc, char** argv) {
       } else if (a == "-f") {
         textFile = value("-f");
       } else if (a == "--max-ratio") {
-        maxRatio = std::stod(value("--max-ratio"));
+        std::string v = value("--max-ratio");
+        char* end = nullptr;
+        maxRatio = std::strtod(v.c_str(), &end);
+        if (v.empty() || *end != '\0' || !(maxRatio > 0))
+          throw std::runtime_error("--max-ratio takes a positive number, not \"" + v + "\"");
       } else if (!joinsVoice.empty() && (a.empty() || a[0] != '-')) {
         text += (text.empty() ? "" : " ") + a;
       } else {
