@@ -264,8 +264,12 @@ int Run(int argc, wchar_t** argv) {
   if (command == L"engine") {
     std::vector<HWND> combos = Children(L"ComboBox");
     if (combos.empty()) return Fail(L"no engine list");
+    // The list's own text of the selected item: Windows carries the text across processes.
     wchar_t name[300] = L"";
-    GetWindowTextW(combos[0], name, 300);
+    LRESULT index = SendMessageW(combos[0], CB_GETCURSEL, 0, 0);
+    if (index != CB_ERR &&
+        SendMessageW(combos[0], CB_GETLBTEXTLEN, index, 0) < static_cast<LRESULT>(std::size(name)))
+      SendMessageW(combos[0], CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(name));
     char utf8[1200] = "";
     WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8, sizeof utf8, nullptr, nullptr);
     std::printf("%s\n", utf8);
