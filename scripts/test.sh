@@ -28,10 +28,17 @@ fuzz() {
   local ok=0
   for f in build/native-fuzz/bin/fuzz_*; do
     [ -x "$f" ] || continue
-    local corpus="build/native-fuzz/corpus/$(basename "$f")"
+    local name corpus seeds
+    name=$(basename "$f")
+    corpus="build/native-fuzz/corpus/$name"   # what this machine found so far
+    seeds="tests/fuzz/corpus/$name"           # the committed corpus
     mkdir -p "$corpus"
-    echo "--- $(basename "$f")"
-    "$f" "$corpus" -max_total_time="${KALVOR_FUZZ_SECONDS:-30}" -print_final_stats=0 2>&1 | tail -n 2 || ok=1
+    [ -d "$seeds" ] || seeds=""
+    echo "--- $name"
+    # shellcheck disable=SC2086
+    "$f" "$corpus" $seeds -max_total_time="${KALVOR_FUZZ_SECONDS:-30}" -print_final_stats=0 \
+      > "build/native-fuzz/$name.log" 2>&1 || { ok=1; tail -n 40 "build/native-fuzz/$name.log"; }
+    tail -n 2 "build/native-fuzz/$name.log"
   done
   return $ok
 }

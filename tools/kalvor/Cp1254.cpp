@@ -1,5 +1,6 @@
 #include "Cp1254.h"
 
+#include <array>
 #include <cstdint>
 
 #include "Cli.h"
@@ -8,30 +9,49 @@ namespace kalvor::cli {
 namespace {
 
 // 0x80..0x9F; 0 marks the five unassigned codes.
-constexpr char32_t kHigh80[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0,      0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0,      0x0178};
+constexpr char32_t kHigh80[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0,      0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0,      0x0178};
 
 char32_t ToUnicode(unsigned char b) {
   if (b < 0x80) return b;
   if (b < 0xA0) return kHigh80[b - 0x80];
   switch (b) {
-    case 0xD0: return 0x011E;  // Ğ
-    case 0xDD: return 0x0130;  // İ
-    case 0xDE: return 0x015E;  // Ş
-    case 0xF0: return 0x011F;  // ğ
-    case 0xFD: return 0x0131;  // ı
-    case 0xFE: return 0x015F;  // ş
-    default: return b;         // the rest of A0..FF is Latin-1
+    case 0xD0:
+      return 0x011E;  // Ğ
+    case 0xDD:
+      return 0x0130;  // İ
+    case 0xDE:
+      return 0x015E;  // Ş
+    case 0xF0:
+      return 0x011F;  // ğ
+    case 0xFD:
+      return 0x0131;  // ı
+    case 0xFE:
+      return 0x015F;  // ş
+    default:
+      return b;  // the rest of A0..FF is Latin-1
   }
 }
 
+// Every character of the code page lies below U+2200: one table look-up per character.
+constexpr char32_t kReverseLimit = 0x2200;
+
+struct ReverseTable {
+  std::array<std::int16_t, kReverseLimit> code{};
+  ReverseTable() {
+    code.fill(-1);
+    for (int b = 0; b <= 0xFF; ++b) {
+      char32_t c = ToUnicode(static_cast<unsigned char>(b));
+      if (b == 0 || c != 0) code[c] = static_cast<std::int16_t>(b);
+    }
+  }
+};
+
 int FromUnicode(char32_t c) {
-  if (c < 0x80) return static_cast<int>(c);
-  for (int b = 0x80; b <= 0xFF; ++b)
-    if (ToUnicode(static_cast<unsigned char>(b)) == c) return b;
-  return -1;
+  static const ReverseTable table;
+  return c < kReverseLimit ? table.code[c] : -1;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
