@@ -1,0 +1,320 @@
+// A SAPI 4 client's view, in a prefix where kalvor-reg registered Kalvor.dll and the stand-in run
+// time: everything goes through CoCreateInstance(CLSID_TTSEnumerator) and the interfaces it hands
+// out, as in a real SAPI 4 program.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "EngineModule.h"
+#include "Speech.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const wchar_t kFemaleName[] = L"T\u00FCrk\u00E7e, Kad\u0131n, Nilvo (Kalvor)";
+const wchar_t kMaleName[] = L"T\u00FCrk\u00E7e, Erkek, Tarpek (Kalvor)";
+const GUID kUnknownMode = {
+    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x03}};
+
+class ComApartment : public ::testing::Environment {
+ public:
+  void SetUp() override { ASSERT_EQ(CoInitialize(nullptr), S_OK); }
+  void TearDown() override { CoUninitialize(); }
+};
+const auto* const kApartment = ::testing::AddGlobalTestEnvironment(new ComApartment);
+
+template <class I>
+class Ptr {
+ public:
+  Ptr() = default;
+  ~Ptr() { Reset(); }
+  Ptr(const Ptr&) = delete;
+  Ptr& operator=(const Ptr&) = delete;
+  I** Out() {
+    Reset();
+    return &p_;
+  }
+  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
+  I* operator->() const { return p_; }
+  I* Get() const { return p_; }
+  void Reset() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+  }
+
+ private:
+  I* p_ = nullptr;
+};
+
+template <class I>
+ULONG RefCount(I* p) {
+  p->AddRef();
+  return p->Release();
+}
+
+std::wstring Field(const WCHAR* s) {
+  return {s, wcsnlen(s, TTSI_NAMELEN)};
+}
+
+template <class T>
+bool AllZero(const T& record) {
+  const auto* p = reinterpret_cast<const unsigned char*>(&record);
+  for (std::size_t i = 0; i < sizeof record; ++i)
+    if (p[i]) return false;
+  return true;
+}
+
+void Pump(
+    DWORD ms, const std::function<bool()>& done = [] { return false; }) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms && !done()) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(2);
+  }
+}
+
+// A counted sink object of the test's own.
+template <class I>
+class Sink : public I {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(I))) {
+      *ppv = static_cast<I*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
+  LONG refs = 1;
+};
+
+class BufSink final : public Sink<ITTSBufNotifySink> {
+ public:
+  HRESULT STDMETHODCALLTYPE TextDataDone(QWORD, DWORD flags) override {
+    ++done;
+    doneFlags = flags;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE TextDataStarted(QWORD) override {
+    ++started;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE BookMark(QWORD, DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE WordPosition(QWORD, DWORD) override { return S_OK; }
+  int started = 0, done = 0;
+  DWORD doneFlags = 99;
+};
+
+class ModeSink final : public Sink<ITTSNotifySinkA> {
+ public:
+  HRESULT STDMETHODCALLTYPE AttribChanged(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE AudioStart(QWORD) override {
+    ++starts;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE AudioStop(QWORD) override {
+    ++stops;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Visual(QWORD, CHAR, CHAR engine, DWORD, PTTSMOUTH) override {
+    letters += engine;
+    return S_OK;
+  }
+  int starts = 0, stops = 0;
+  std::string letters;
+};
+
+// The run time's multimedia audio destination, writing into a WAV file as fast as it comes.
+void CreateAudio(const fs::path& wav, Ptr<IUnknown>& audio) {
+  SetEnvironmentVariableW(L"KALVOR_AUDIO_WAV", wav.c_str());
+  SetEnvironmentVariableW(L"KALVOR_AUDIO_PACE", L"0");
+  ASSERT_EQ(CoCreateInstance(CLSID_MMAudioDest, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             audio.OutVoid()),
+            S_OK);
+  SetEnvironmentVariableW(L"KALVOR_AUDIO_WAV", nullptr);
+  SetEnvironmentVariableW(L"KALVOR_AUDIO_PACE", nullptr);
+}
+
+class SapiClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const HRESULT r = CoCreateInstance(CLSID_TTSEnumerator, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_ITTSEnumW, enumW.OutVoid());
+    ASSERT_EQ(r, S_OK) << "the stand-in run time is not registered in this prefix";
+    temp = fs::temp_directory_path() / ("sapi-client-" + std::to_string(GetCurrentProcessId()));
+    fs::create_directories(temp);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(temp, ec);
+  }
+  Ptr<ITTSEnumW> enumW;
+  fs::path temp;
+};
+
+TEST_F(SapiClientTest, TheRunTimeListsTheMaleModeOfTheRegisteredEngine) {
+  EXPECT_EQ(RefCount(enumW.Get()), 1u);
+  std::vector<TTSMODEINFOW> modes(3);
+  ULONG fetched = 0;
+  EXPECT_EQ(enumW->Next(3, modes.data(), &fetched), S_FALSE) << "fewer than asked for";
+  ASSERT_EQ(fetched, 1u);
+  EXPECT_EQ(modes[0].gModeID, kalvor::KalvorModeMale);
+  EXPECT_EQ(modes[0].gEngineID, kalvor::CLSID_KalvorEngine);
+  EXPECT_EQ(Field(modes[0].szModeName), kMaleName);
+  EXPECT_EQ(enumW->Next(1, modes.data(), &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+  EXPECT_EQ(enumW->Next(2, modes.data(), nullptr), E_INVALIDARG);
+
+  EXPECT_EQ(enumW->Reset(), S_OK);
+  EXPECT_EQ(enumW->Skip(1), S_OK);
+  Ptr<ITTSEnumW> clone;
+  ASSERT_EQ(enumW->Clone(clone.Out()), S_OK);
+  EXPECT_EQ(RefCount(clone.Get()), 1u);
+  EXPECT_EQ(clone->Next(1, modes.data(), &fetched), S_FALSE) << "the clone starts at the source";
+  EXPECT_EQ(clone->Reset(), S_OK);
+  EXPECT_EQ(clone->Next(1, modes.data(), &fetched), S_OK);
+  EXPECT_EQ(enumW->Next(1, modes.data(), &fetched), S_FALSE) << "the source did not move";
+  EXPECT_EQ(enumW->Skip(5), S_FALSE);
+
+  Ptr<ITTSEnumA> enumA;
+  ASSERT_EQ(enumW->QueryInterface(IID_ITTSEnumA, enumA.OutVoid()), S_OK);
+  enumA->Reset();
+  TTSMODEINFOA a{};
+  ASSERT_EQ(enumA->Next(1, &a, nullptr), S_OK);
+  EXPECT_EQ(a.gModeID, kalvor::KalvorModeMale);
+  EXPECT_STREQ(a.szSpeaker, "Tarpek");
+}
+
+TEST_F(SapiClientTest, FindReachesTheUnlistedFemaleModeByIdentifierOrName) {
+  Ptr<ITTSFindW> find;
+  ASSERT_EQ(enumW->QueryInterface(IID_ITTSFindW, find.OutVoid()), S_OK);
+  TTSMODEINFOW criteria{}, found{};
+  criteria.gModeID = kalvor::KalvorModeFemale;
+  ASSERT_EQ(find->Find(&criteria, nullptr, &found), S_OK);
+  EXPECT_EQ(Field(found.szModeName), kFemaleName);
+  criteria = TTSMODEINFOW{};
+  wcscpy(criteria.szModeName, kFemaleName);
+  ASSERT_EQ(find->Find(&criteria, nullptr, &found), S_OK);
+  EXPECT_EQ(found.gModeID, kalvor::KalvorModeFemale);
+  criteria = TTSMODEINFOW{};
+  criteria.gModeID = kUnknownMode;
+  EXPECT_EQ(find->Find(&criteria, nullptr, &found), S_FALSE);
+  EXPECT_TRUE(AllZero(found));
+  EXPECT_EQ(find->Find(nullptr, nullptr, &found), E_INVALIDARG);
+
+  Ptr<ITTSFindA> findA;
+  ASSERT_EQ(enumW->QueryInterface(IID_ITTSFindA, findA.OutVoid()), S_OK);
+  TTSMODEINFOA ca{}, fa{};
+  ca.gModeID = kalvor::KalvorModeFemale;
+  ASSERT_EQ(findA->Find(&ca, nullptr, &fa), S_OK);
+  EXPECT_STREQ(fa.szSpeaker, "Nilvo");
+}
+
+// Select through the run time, speak into its audio destination, and hear of it through the
+// sinks: the destination's notifications come from its own thread and reach the client's sink on
+// the client's thread.
+TEST_F(SapiClientTest, ASelectedModeSpeaksIntoTheRunTimesAudioDestination) {
+  const fs::path wav = temp / "female.wav";
+  Ptr<IUnknown> audio;
+  CreateAudio(wav, audio);
+  const ULONG audioRefs = RefCount(audio.Get());
+  BufSink buf;
+  ModeSink modeSink;
+  {
+    Ptr<ITTSCentralW> central;
+    ASSERT_EQ(enumW->Select(kalvor::KalvorModeFemale, central.Out(), audio.Get()), S_OK);
+    EXPECT_EQ(RefCount(central.Get()), 1u);
+    TTSMODEINFOW info;
+    ASSERT_EQ(central->ModeGet(&info), S_OK);
+    EXPECT_EQ(Field(info.szSpeaker), L"Nilvo");
+    DWORD key = 0;
+    ASSERT_EQ(
+        central->Register(static_cast<ITTSNotifySinkA*>(&modeSink), IID_ITTSNotifySinkA, &key),
+        S_OK);
+    const wchar_t text[] = L"Kadın sesiyle iki cümle. Ağaç gölgesi.";
+    ASSERT_EQ(central->TextData(CHARSET_TEXT, 0, SDATA{const_cast<wchar_t*>(text), sizeof text},
+                                static_cast<ITTSBufNotifySink*>(&buf), IID_ITTSBufNotifySink),
+              S_OK);
+    EXPECT_EQ(buf.started, 1);
+    EXPECT_EQ(buf.done, 1);
+    EXPECT_EQ(buf.doneFlags, 0u);
+    EXPECT_EQ(buf.refs, 1) << "the text's sink was given back";
+    Pump(5000, [&] { return modeSink.stops > 0; });
+    EXPECT_GE(modeSink.starts, 1);
+    EXPECT_GE(modeSink.stops, 1);
+    EXPECT_NE(modeSink.letters.find('K'), std::string::npos) << modeSink.letters;
+    EXPECT_EQ(central->UnRegister(key), S_OK);
+    EXPECT_EQ(modeSink.refs, 1);
+  }
+  EXPECT_EQ(RefCount(audio.Get()), audioRefs) << "the mode went with its last release";
+  audio.Reset();
+  std::ifstream f(wav, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(f), {}};
+  EXPECT_GT(bytes.size(), 44u + 16000u) << "less than half a second of speech";
+}
+
+TEST_F(SapiClientTest, TheAnsiSideSelectsAndRefusesLikeTheWideOne) {
+  Ptr<IUnknown> audio;
+  CreateAudio(temp / "male.wav", audio);
+  Ptr<ITTSEnumA> enumA;
+  ASSERT_EQ(enumW->QueryInterface(IID_ITTSEnumA, enumA.OutVoid()), S_OK);
+  {
+    Ptr<ITTSCentralA> central;
+    ASSERT_EQ(enumA->Select(kalvor::KalvorModeMale, central.Out(), audio.Get()), S_OK);
+    TTSMODEINFOA info;
+    ASSERT_EQ(central->ModeGet(&info), S_OK);
+    EXPECT_STREQ(info.szSpeaker, "Tarpek");
+    const char text[] = "Merhaba.";
+    EXPECT_EQ(central->TextData(CHARSET_TEXT, 0, SDATA{const_cast<char*>(text), sizeof text},
+                                nullptr, IID_ITTSBufNotifySink),
+              S_OK);
+  }
+  ITTSCentralA* none = nullptr;
+  EXPECT_EQ(enumA->Select(kUnknownMode, &none, audio.Get()), TTSERR_INVALIDMODE);
+  EXPECT_EQ(enumA->Select(kalvor::KalvorModeMale, &none, nullptr), E_INVALIDARG);
+  EXPECT_EQ(enumA->Select(kalvor::KalvorModeMale, nullptr, audio.Get()), E_INVALIDARG);
+  ITTSCentralW* noneW = nullptr;
+  EXPECT_EQ(enumW->Select(kUnknownMode, &noneW, audio.Get()), TTSERR_INVALIDMODE);
+  EXPECT_EQ(noneW, nullptr);
+}
+
+// An engine list entry that names nothing loadable is passed over: the other engines still show.
+TEST(SapiClientRegistry, ABrokenEngineEntryHidesNoOtherEngine) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Voice\\TextToSpeech\\Engine", 0,
+                            nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t missing[] = L"{0BADF00D-0000-0000-0000-000000000001}";
+  const wchar_t garbage[] = L"not a class identifier";
+  RegSetValueExW(key, L"AAA Missing", 0, REG_SZ, reinterpret_cast<const BYTE*>(missing),
+                 sizeof missing);
+  RegSetValueExW(key, L"AAB Garbage", 0, REG_SZ, reinterpret_cast<const BYTE*>(garbage),
+                 sizeof garbage);
+  Ptr<ITTSEnumW> e;
+  const HRESULT r = CoCreateInstance(CLSID_TTSEnumerator, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_ITTSEnumW, e.OutVoid());
+  RegDeleteValueW(key, L"AAA Missing");
+  RegDeleteValueW(key, L"AAB Garbage");
+  RegCloseKey(key);
+  ASSERT_EQ(r, S_OK);
+  TTSMODEINFOW m;
+  ASSERT_EQ(e->Next(1, &m, nullptr), S_OK);
+  EXPECT_EQ(m.gModeID, kalvor::KalvorModeMale);
+}
+
+}  // namespace
