@@ -53,9 +53,17 @@ snap() {  # snap NAME WINDOW
 
 # There is no window manager on Xvfb: Wine draws the window frames and captions itself.
 run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-if [ -x tests/e2e/register.sh ] && tests/e2e/register.sh --check "$build" 2>/dev/null; then
-  tests/e2e/register.sh "$build" "$work/prefix" >/dev/null
+winpath() { echo "Z:${1//\//\\}"; }
+if [ -f "$bin/Kalvor.dll" ] && [ -f "$bin/ORVDAT1.SPD" ] && [ -f "$bin/sapi4rt.dll" ] &&
+   [ -f "$bin/kalvor-reg.exe" ]; then
+  run "$bin/kalvor-reg.exe" install --dll "$(winpath "$bin/Kalvor.dll")" --runtime \
+    --runtime-dll "$(winpath "$bin/sapi4rt.dll")" >/dev/null
+else
+  echo "screenshots: no engine in $bin: the pages show no engine mode" >&2
 fi
+# Nothing is to be heard while the pictures are taken.
+export KALVOR_AUDIO_WAV
+KALVOR_AUDIO_WAV=$(winpath "$work/audio.wav")
 
 run "$bin/Lumeko.exe" &
 lumeko_pid=$!
