@@ -87,6 +87,7 @@ HRESULT STDMETHODCALLTYPE TModeNotify::BookMark(DWORD dwMarkID, BOOL) {
 }
 
 void TSpcMode::DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam) {
+  const TCallingOut callingOut(FCallingOut);
   // The sinks are taken as they are now; one that is unregistered by an earlier sink's call is
   // not called any more.
   std::vector<TSinkReg> sinks;

@@ -443,6 +443,7 @@ HRESULT TSpcMode::AudioResume() {
 
 HRESULT TSpcMode::AudioReset() {
   if (FClaimed && FAudioPaused) return E_FAIL;
+  const TCallingOut callingOut(FCallingOut);  // TextDataDone below may let go of the mode
   if (!FAudioPaused) FAudio->Stop();
   FAudio->Flush();
   if (FClaimed) FAudio->UnClaim();

@@ -203,8 +203,9 @@ class TSpcMode final : public IUnknown {
   ULONG STDMETHODCALLTYPE Release() override;
 
   LONG RefCount() const { return FRefCount; }
-  // A TextData is running on the stack: the mode must not be destroyed now.
-  bool Busy() const { return FDepth > 0; }
+  // A TextData is running on the stack, or the mode is calling a client's sink (which may let go
+  // of the mode): the mode must not be destroyed now.
+  bool Busy() const { return FDepth > 0 || FCallingOut > 0; }
   TStrPlayer& Player() { return *FPlayer; }
   // The record ModeGet reports; Select fills it after Init.
   TTSMODEINFOW& ModeInfo() { return FModeInfo; }
@@ -289,6 +290,15 @@ class TSpcMode final : public IUnknown {
 
   TSpeakCall* FActive = nullptr;  // innermost TextData in progress
   int FDepth = 0;
+  int FCallingOut = 0;  // sink deliveries on the stack outside a TextData (see Busy)
+  // Counts one delivery for Busy while it lives.
+  struct TCallingOut {
+    explicit TCallingOut(int& count) : FCount(count) { ++FCount; }
+    ~TCallingOut() { --FCount; }
+    TCallingOut(const TCallingOut&) = delete;
+    TCallingOut& operator=(const TCallingOut&) = delete;
+    int& FCount;
+  };
   DWORD FLastSerial = 0;
   bool FQuitSeen = false;  // a WM_QUIT came up while pumping: re-posted when the texts are done
   int FQuitCode = 0;

@@ -790,6 +790,78 @@ TEST_F(EngineModuleTest, AModeReleasedWhileSpeakingAlsoGoesWhenTheClientOnlyPump
   audio->Release();
 }
 
+// A client that lets go of the mode from inside one of the mode's own notifications: the mode is
+// still delivering (its window procedure is on the stack), so it goes once the delivery is over.
+class ReleasingModeSink final : public ITTSNotifySinkA {
+ public:
+  ITTSCentralW* central = nullptr;  // released at the first notification
+  HWND window = nullptr;
+  bool windowAfterRelease = false;
+  int calls = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ITTSNotifySinkA)) {
+      *ppv = static_cast<ITTSNotifySinkA*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
+  HRESULT STDMETHODCALLTYPE AttribChanged(DWORD) override { return Happened(); }
+  HRESULT STDMETHODCALLTYPE AudioStart(QWORD) override { return Happened(); }
+  HRESULT STDMETHODCALLTYPE AudioStop(QWORD) override { return Happened(); }
+  HRESULT STDMETHODCALLTYPE Visual(QWORD, CHAR, CHAR, DWORD, PTTSMOUTH) override {
+    return Happened();
+  }
+  LONG refs = 1;
+
+ private:
+  HRESULT Happened() {
+    ++calls;
+    if (central) {
+      std::exchange(central, nullptr)->Release();
+      windowAfterRelease = IsWindow(window) != FALSE;
+    }
+    return S_OK;
+  }
+};
+
+TEST_F(EngineModuleTest, AModeReleasedFromItsOwnNotificationGoesOnceTheDeliveryIsOver) {
+  auto* audio = new FakeAudioDest;
+  Ptr<ITTSEnumW> e;
+  Engine(IID_ITTSEnumW, e);
+  ITTSCentralW* central = nullptr;
+  ASSERT_EQ(e->Select(kalvor::KalvorModeMale, &central, audio->Unknown()), S_OK);
+  e.Reset();
+  ReleasingModeSink sink;
+  DWORD key = 0;
+  ASSERT_EQ(central->Register(static_cast<ITTSNotifySinkA*>(&sink), IID_ITTSNotifySinkA, &key),
+            S_OK);
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND h, LPARAM p) -> BOOL {
+        *reinterpret_cast<HWND*>(p) = h;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&sink.window));
+  const wchar_t text[] = L"Ali topu at.";
+  ASSERT_EQ(central->TextData(CHARSET_TEXT, 0, SDATA{const_cast<wchar_t*>(text), sizeof text},
+                              nullptr, IID_ITTSBufNotifySink),
+            S_OK);
+  sink.central = central;  // from now on the client holds no reference of its own but this one
+  PumpFor(600);
+  EXPECT_GT(sink.calls, 0) << "no notification arrived";
+  EXPECT_EQ(sink.central, nullptr);
+  EXPECT_TRUE(sink.windowAfterRelease) << "the mode was destroyed under its own delivery";
+  EXPECT_EQ(ModeWindows(), 0);
+  EXPECT_EQ(sink.refs, 1) << "the registration was given back";
+  EXPECT_EQ(audio->RefCount(), 1);
+  audio->Release();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Module start-up
 
