@@ -428,10 +428,10 @@ void TForm_Config::CreateControls() {
     help += HelpLines()[i];
   }
   FMemo2 = AddControl(page, WC_EDITW, help.c_str(),
-                      ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, 6, 6,
-                      269, 112, kIdMemo2, WS_EX_CLIENTEDGE);
+                      ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, 3, 4,
+                      275, 116, kIdMemo2, WS_EX_CLIENTEDGE);
   FMemo1 = AddControl(page, WC_EDITW, L"Denemek için metni buraya yazın ve kopyalayın.",
-                      ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_TABSTOP, 6, 124, 269, 38,
+                      ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_TABSTOP, 3, 124, 275, 38,
                       kIdMemo1, WS_EX_CLIENTEDGE);
 
   FButton1 = AddControl(form, WC_BUTTONW, L"&Tamam", BS_DEFPUSHBUTTON | WS_TABSTOP, 136, 220, 75,
