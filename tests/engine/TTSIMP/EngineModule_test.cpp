@@ -122,18 +122,22 @@ HRESULT CanUnload() {
   return gDll->canUnloadNow();
 }
 
-// The hidden windows of the modes on this thread.
+// The hidden windows of the modes on this thread (their class is the mode window's).
+BOOL CALLBACK CountModeWindow(HWND h, LPARAM p) {
+  wchar_t name[64] = {};
+  GetClassNameW(h, name, 64);
+  if (std::wstring(name) == L"TPUtilWindow") ++*reinterpret_cast<int*>(p);
+  return TRUE;
+}
+
+BOOL CALLBACK KeepWindow(HWND h, LPARAM p) {
+  *reinterpret_cast<HWND*>(p) = h;
+  return TRUE;
+}
+
 int ModeWindows() {
   int count = 0;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM p) -> BOOL {
-        wchar_t name[64] = {};
-        GetClassNameW(h, name, 64);
-        if (std::wstring(name) == L"TPUtilWindow") ++*reinterpret_cast<int*>(p);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
+  EnumThreadWindows(GetCurrentThreadId(), &CountModeWindow, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 
@@ -840,13 +844,7 @@ TEST_F(EngineModuleTest, AModeReleasedFromItsOwnNotificationGoesOnceTheDeliveryI
   DWORD key = 0;
   ASSERT_EQ(central->Register(static_cast<ITTSNotifySinkA*>(&sink), IID_ITTSNotifySinkA, &key),
             S_OK);
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM p) -> BOOL {
-        *reinterpret_cast<HWND*>(p) = h;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&sink.window));
+  EnumThreadWindows(GetCurrentThreadId(), &KeepWindow, reinterpret_cast<LPARAM>(&sink.window));
   const wchar_t text[] = L"Ali topu at.";
   ASSERT_EQ(central->TextData(CHARSET_TEXT, 0, SDATA{const_cast<wchar_t*>(text), sizeof text},
                               nullptr, IID_ITTSBufNotifySink),
