@@ -109,6 +109,32 @@ TEST_F(PlayerTest, APressReleasedElsewhereOrAfterADragIsNoClick) {
   EXPECT_EQ(events_, "");
 }
 
+// Dragged by a glyph button (the buttons are part of the player's face), within 15 pixels of the
+// left screen edge: the player snaps to x = 0, and the press is no click.
+TEST_F(PlayerTest, DraggedByAButtonItSnapsToTheScreenEdge) {
+  player_.Show();
+  HWND w = player_.Handle();
+  // The real left button is held (far from the player) while the messages below are sent, as
+  // the snapping only follows a mouse whose button is down.
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 3, GetSystemMetrics(SM_CYSCREEN) - 3);
+  test::MouseButton(MOUSEEVENTF_LEFTDOWN);
+  ASSERT_TRUE(test::PumpUntil([] { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; }));
+  RECT start;
+  GetWindowRect(w, &start);
+  POINT grab = Centre(player_.Btn_Play());
+  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, At(grab.x, grab.y));
+  // A move that would put the left edge at x = 12.
+  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, At(12 - start.left + grab.x, grab.y));
+  RECT now;
+  GetWindowRect(w, &now);
+  SendMessageW(w, WM_LBUTTONUP, 0, At(grab.x, grab.y));
+  test::MouseButton(MOUSEEVENTF_LEFTUP);
+  test::PumpUntil([] { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0; });
+  EXPECT_EQ(now.left, 0);
+  EXPECT_EQ(now.top, start.top);
+  EXPECT_EQ(events_, "");
+}
+
 TEST(GlyphButtons, HotTrackingAndDisabledState) {
   test::TestWindow owner(L"LumekoGlyphOwner", WS_POPUP, RECT{10, 10, 110, 60});
   TGlyphButtons buttons(owner.hwnd);
