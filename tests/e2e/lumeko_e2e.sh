@@ -84,7 +84,7 @@ wait_wav_settled() {  # wait_wav_settled FROM SECONDS
     size=$(wav_size)
     if [ "$size" -gt "$from" ] && [ "$size" = "$last" ]; then
       same=$((same + 1))
-      [ $same -ge 10 ] && return 0
+      [ $same -ge 15 ] && return 0
     else
       same=0
     fi
