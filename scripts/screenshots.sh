@@ -76,6 +76,11 @@ done
 driver hide-settings
 run "$bin/Lumeko.exe"   # a second start shows the player of the running copy and ends
 snap player player
+# The whole screen: the player where it starts and the tray icon (in Wine's own tray window when
+# no notification area is there).
+sleep 0.5
+python3 scripts/xwd_to_png.py "$work/fb/Xvfb_screen0" "$out/desktop.png"
+echo "screenshots: $out/desktop.png"
 driver quit-menu
 driver wait-gone 30
 wait "$lumeko_pid" 2>/dev/null || true
