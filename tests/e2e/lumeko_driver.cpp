@@ -52,22 +52,24 @@ bool WaitFor(bool (*condition)(), double seconds) {
   return true;
 }
 
+struct ChildSearch {
+  const wchar_t* className;
+  std::vector<HWND> found;
+};
+
+// A named CALLBACK function: a lambda has the wrong calling convention on 32-bit Windows.
+BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
+  auto* s = reinterpret_cast<ChildSearch*>(param);
+  wchar_t name[64] = L"";
+  GetClassNameW(child, name, 64);
+  if (_wcsicmp(name, s->className) == 0) s->found.push_back(child);
+  return TRUE;
+}
+
 // Every descendant window of the settings window of the given class, in creation order.
 std::vector<HWND> Children(const wchar_t* className) {
-  struct Search {
-    const wchar_t* className;
-    std::vector<HWND> found;
-  } search{className, {}};
-  EnumChildWindows(
-      Settings(),
-      [](HWND child, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        wchar_t name[64] = L"";
-        GetClassNameW(child, name, 64);
-        if (_wcsicmp(name, s->className) == 0) s->found.push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ChildSearch search{className, {}};
+  EnumChildWindows(Settings(), CollectChild, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
