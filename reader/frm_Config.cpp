@@ -654,6 +654,23 @@ void TForm_Config::SetActivePage(int index) {
   if (index == kHelpPage) TabSheet4Show();
 }
 
+bool TForm_Config::SelectPageByAccessKey(wchar_t key) {
+  wchar_t lower[2] = {key, 0};
+  CharLowerW(lower);
+  for (int i = 0; i < 4; ++i) {
+    const wchar_t* amp = wcschr(kPageCaptions[i], L'&');
+    if (amp == nullptr || amp[1] == 0) continue;
+    wchar_t mine[2] = {amp[1], 0};
+    CharLowerW(mine);
+    if (mine[0] == lower[0]) {
+      SetActivePage(i);
+      if (i != kHelpPage) SetFocus(FP1);
+      return true;
+    }
+  }
+  return false;
+}
+
 // ---- Reading ----
 
 void TForm_Config::ReadClipboard() {

@@ -155,6 +155,10 @@ class TForm_Config : public TForm {
   int ActivePage() const;
   void SetActivePage(int index);
 
+  // Alt and a page's access key ("&Ses Ayarları": S) shows that page; tells whether the key was
+  // one. The program's message loop asks before the dialog keyboard handling does.
+  bool SelectPageByAccessKey(wchar_t key);
+
   // The help text of the "&Yardım" page, one entry per line.
   static const std::vector<std::wstring>& HelpLines();
 

@@ -527,6 +527,23 @@ TEST_F(ConfigTest, TheTextsAreTheTurkishOfTheDesign) {
   EXPECT_EQ(SendMessageW(form.Memo2(), EM_GETLINECOUNT, 0, 0) >= 19, true);
 }
 
+TEST_F(ConfigTest, AltAndAPageAccessKeyShowsThatPage) {
+  TForm_Config& form = Start();
+  form.ShowSettings();
+  struct Case {
+    wchar_t key;
+    bool taken;
+    int page;
+  };
+  const Case cases[] = {{L's', true, 0}, {L'K', true, 1},  {L'y', true, 3},
+                        {L'h', true, 2}, {L't', false, 2}, {L'x', false, 2}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(form.SelectPageByAccessKey(c.key), c.taken) << static_cast<char>(c.key);
+    EXPECT_EQ(form.ActivePage(), c.page) << static_cast<char>(c.key);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(IsWindowVisible(form.Page(i)) != FALSE, i == c.page);
+  }
+}
+
 TEST_F(ConfigTest, TheHelpPageSelectsTheTestTextReadyForTyping) {
   TForm_Config& form = Start();
   form.ShowSettings();
