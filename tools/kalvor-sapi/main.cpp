@@ -367,9 +367,20 @@ int Say(const std::vector<std::wstring>& args) {
   }
 
   Ptr<IUnknown> audioObject;
-  Check(CoCreateInstance(CLSID_MMAudioDest, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                         audioObject.OutVoid()),
-        L"cannot create the SAPI 4 multimedia audio destination");
+  const HRESULT created = CoCreateInstance(CLSID_MMAudioDest, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_IUnknown, audioObject.OutVoid());
+  if (created == E_INVALIDARG) {
+    // The stand-in run time's destination refuses settings that make no sense.
+    std::wstring settings;
+    for (const wchar_t* name : {L"KALVOR_AUDIO_PACE", L"KALVOR_AUDIO_BUFFER_MS"}) {
+      wchar_t value[256] = {};
+      if (GetEnvironmentVariableW(name, value, 256))
+        settings += std::wstring(L" ") + name + L"=" + value;
+    }
+    Fail(L"the audio destination refuses its settings:" + settings +
+         L" (KALVOR_AUDIO_PACE: 0 or more times real time; KALVOR_AUDIO_BUFFER_MS: 50 to 60000)");
+  }
+  Check(created, L"cannot create the SAPI 4 multimedia audio destination");
   Ptr<IAudio> audio;
   Check(audioObject->QueryInterface(IID_IAudio, audio.OutVoid()),
         L"the audio destination offers no IAudio");
@@ -416,6 +427,10 @@ int Say(const std::vector<std::wstring>& args) {
       audioObject.Reset();
       DeleteFileW(wavPath.c_str());
     }
+    if (wavPath.empty() && (spoken == HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_AVAILABLE) ||
+                            spoken == TTSERR_WAVEDEVICEBUSY))
+      Fail(L"there is no sound device to play on, or it is busy (" + DescribeHresult(spoken) +
+           L"); -o FILE.wav writes the speech into a file instead");
     Fail(L"speaking failed: " + DescribeHresult(spoken));
   }
   if (!sink.done) Fail(L"the engine returned from TextData without ending the text");
