@@ -247,7 +247,8 @@ TForm_Config::TForm_Config(std::wstring settingsKey) : FSettings(std::move(setti
   int x = work.left + (work.right - work.left - width) / 2;
   int y = work.top + (work.bottom - work.top - height) / 2;
   CreateHandle(kConfigClassName, kConfigCaption, style, WS_EX_CONTROLPARENT,
-               RECT{x, y, x + width, y + height}, FApplicationWindow, FIconLarge);
+               RECT{x, y, x + width, y + height}, FApplicationWindow);
+  // The icons are the window's, not its class's: they go with this window.
   SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIconLarge));
   SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIconSmall));
   CreateControls();
