@@ -102,22 +102,22 @@ Var RuntimeRefused   ; 1 when /RUNTIME was asked for where a real run time is re
 
 LangString SecEngineName ${LANG_TURKISH} "Kalvor konuşma motoru"
 LangString SecEngineName ${LANG_ENGLISH} "Kalvor speech engine"
-LangString SecEngineDesc ${LANG_TURKISH} "Türkçe SAPI 4 konuşma motoru (Kalvor.dll), erkek ve kadın sesiyle. Her SAPI 4 programı Türkçe okuyabilir."
-LangString SecEngineDesc ${LANG_ENGLISH} "The Turkish SAPI 4 speech engine (Kalvor.dll) with its male and female voice, so that every SAPI 4 program can read Turkish."
-LangString SecLumekoDesc ${LANG_TURKISH} "Panoya kopyalanan metni sesli okuyan küçük program (F10 okur, F11 durdurur). Başlat menüsüne eklenir."
-LangString SecLumekoDesc ${LANG_ENGLISH} "A small program that reads text copied to the clipboard aloud (F10 reads, F11 stops). Added to the Start menu."
+LangString SecEngineDesc ${LANG_TURKISH} "Türkçe SAPI 4 konuşma motoru, erkek ve kadın sesiyle; her SAPI 4 programı Türkçe okur."
+LangString SecEngineDesc ${LANG_ENGLISH} "The Turkish SAPI 4 speech engine with its male and female voice, for every SAPI 4 program."
+LangString SecLumekoDesc ${LANG_TURKISH} "Panoya kopyalanan metni sesli okur (F10 okur, F11 durdurur); Başlat menüsüne eklenir."
+LangString SecLumekoDesc ${LANG_ENGLISH} "Reads text copied to the clipboard aloud (F10 reads, F11 stops); added to the Start menu."
 LangString SecAutostartName ${LANG_TURKISH} "Lumeko Windows ile başlasın"
 LangString SecAutostartName ${LANG_ENGLISH} "Start Lumeko with Windows"
 LangString SecAutostartDesc ${LANG_TURKISH} "Lumeko her oturum açılışında bildirim alanında başlar."
 LangString SecAutostartDesc ${LANG_ENGLISH} "Lumeko starts in the notification area whenever someone logs on."
 LangString SecToolsName ${LANG_TURKISH} "Komut satırı araçları"
 LangString SecToolsName ${LANG_ENGLISH} "Command-line tools"
-LangString SecToolsDesc ${LANG_TURKISH} "kalvor (metni WAV dosyasına okur) ve kalvor-sapi (kurulu SAPI 4 seslerini listeler ve onlarla konuşur)."
-LangString SecToolsDesc ${LANG_ENGLISH} "kalvor (speaks text into WAV files) and kalvor-sapi (lists the installed SAPI 4 voices and speaks through them)."
+LangString SecToolsDesc ${LANG_TURKISH} "kalvor: metinden WAV dosyası; kalvor-sapi: SAPI 4 seslerini listeler, onlarla konuşur."
+LangString SecToolsDesc ${LANG_ENGLISH} "kalvor: text to WAV files; kalvor-sapi: lists the SAPI 4 voices and speaks through them."
 LangString SecRuntimeName ${LANG_TURKISH} "Yedek SAPI 4 çalışma ortamı"
 LangString SecRuntimeName ${LANG_ENGLISH} "Stand-in SAPI 4 run time"
-LangString SecRuntimeDesc ${LANG_TURKISH} "Bu bilgisayarda SAPI 4 çalışma ortamı kayıtlı değil; Kalvor ve Lumeko'nun bir tanesine ihtiyacı var. Microsoft'un SAPI 4 çalışma ortamını kurun ya da bu küçük yedeği seçin (yalnızca ses listesi ve ses çıkışı)."
-LangString SecRuntimeDesc ${LANG_ENGLISH} "No SAPI 4 run time is registered on this computer, and Kalvor and Lumeko need one. Install Microsoft's SAPI 4 run time, or choose this small stand-in (voice list and audio output only)."
+LangString SecRuntimeDesc ${LANG_TURKISH} "Bu bilgisayarda SAPI 4 çalışma ortamı yok ama gerekli: Microsoft'unkini kurun ya da bu yedeği seçin."
+LangString SecRuntimeDesc ${LANG_ENGLISH} "No SAPI 4 run time is here, and one is needed: install Microsoft's, or choose this stand-in."
 LangString RunLumeko ${LANG_TURKISH} "Lumeko'yu şimdi başlat"
 LangString RunLumeko ${LANG_ENGLISH} "Start Lumeko now"
 LangString NoRuntime ${LANG_TURKISH} "Bu bilgisayarda SAPI 4 çalışma ortamı kayıtlı değil, bu yüzden Kalvor henüz duyulamaz. Microsoft'un SAPI 4 çalışma ortamını kurun ya da kurulumu yeniden çalıştırıp yedek SAPI 4 çalışma ortamını seçin."
@@ -302,7 +302,9 @@ Section "-Register"
     Delete "$INSTDIR\kalvor-sapi.exe"
   ${EndIf}
 
+  SetDetailsPrint none  ; GetSize reports its count otherwise
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  SetDetailsPrint both
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 
   ; Without a run time the engine is registered but silent: tell the user what is missing.

@@ -149,6 +149,10 @@ if [ -n "$driver_exe" ]; then
     sleep 0.5
   done
   check "Lumeko reads the clipboard aloud through Kalvor" test -s "$work/lumeko.wav"
+  # Lumeko stores its first settings as it starts: the uninstall must take them away too.
+  run reg query 'HKCU\Software\Verdanis\Lumeko' >"$work/settings" 2>&1
+  check "Lumeko keeps its settings under HKCU\\Software\\Verdanis\\Lumeko" \
+    has "$work/settings" "autoplay"
 fi
 
 # 5. The silent uninstall, with Lumeko still running.
