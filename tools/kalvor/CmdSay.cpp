@@ -64,7 +64,6 @@ const char kSayHelp[] =
 
 constexpr std::uint32_t kOutputRate = 16000;
 
-
 // Command-line paths are UTF-8.
 fs::path Utf8Path(const std::string& s) {
   return fs::path(std::u8string(s.begin(), s.end()));
@@ -92,9 +91,7 @@ std::optional<fs::path> ProgramDirectory() {
 fs::path ResolveVoice(const std::string& voice) {
   // (A pointer, not a string assigned from the literals: GCC 12 at -O3 for i686 takes that
   // assignment, inlined here, for an overlapping copy.)
-  const char* file = voice == "male"     ? "ORVDAT1.SPD"
-                     : voice == "female" ? "ORVDAT2.SPD"
-                                         : nullptr;
+  const char* file = voice == "male" ? "ORVDAT1.SPD" : voice == "female" ? "ORVDAT2.SPD" : nullptr;
   std::error_code ec;
   if (!file) {
     fs::path p = Utf8Path(voice);
@@ -111,7 +108,7 @@ fs::path ResolveVoice(const std::string& voice) {
     if (fs::is_regular_file(p, ec)) return p;
   std::string where;
   for (std::size_t i = 0; i < tried.size(); ++i)
-    where += (i == 0                   ? ""
+    where += (i == 0                  ? ""
               : i + 1 == tried.size() ? " nor "
                                       : ", ") +
              PathText(tried[i].parent_path());
