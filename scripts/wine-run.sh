@@ -40,8 +40,17 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LC_ALL="${LC_ALL:-tr_TR.UTF-8}"
 
+mkdir -p "$(dirname "$prefix")"
+# One program at a time per prefix: the programs of a prefix share one wineserver and one Wine
+# desktop, which stays bound to the X display it was started on. A second program on another Xvfb
+# would find that display gone once the first one's Xvfb stops.
+exec 8>"$prefix.run.lock"
+flock 8
+
 xvfb_pid=""
 cleanup() {
+  # Wine's own processes of this prefix end before their display goes.
+  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
 }
 trap cleanup EXIT
@@ -65,7 +74,6 @@ if [ -z "${DISPLAY:-}" ]; then
   [ -n "${DISPLAY:-}" ] || { echo "wine-run: could not start Xvfb" >&2; exit 2; }
 fi
 
-mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   if [ ! -f "$prefix/system.reg" ]; then
