@@ -62,6 +62,8 @@ Target ${ARCH}-unicode
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "${PROGRAMFILES_DIR}\${PRODUCT}"
+; A reinstallation goes where the last one went (unless /D says otherwise).
+InstallDirRegKey HKLM "${STATE_KEY}" "InstallDir"
 BrandingText "${PRODUCT} ${VERSION}"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=0 "ProductName" "${PRODUCT}"
@@ -135,7 +137,8 @@ LangString LumekoStillRunning ${LANG_ENGLISH} "Lumeko did not end; its files are
 ; Shared by the installer and the uninstaller.
 
 ; Ends every running Lumeko of this session, as its tray menu's "quit" does, and waits for its
-; windows to go (at most about ten seconds), so that its program file can be replaced or removed.
+; windows to go (at most about half a minute: it may be busy speaking), so that its program file can
+; be replaced or removed.
 !macro StopLumeko un
 Function ${un}StopLumeko
   Push $0
@@ -153,7 +156,7 @@ Function ${un}StopLumeko
     System::Call "user32::PostMessage(p r0, i ${WM_READER_QUIT}, p 0, p 0)"
     Sleep 250
     IntOp $1 $1 + 1
-    ${If} $1 >= 40
+    ${If} $1 >= 120
       ${Break}
     ${EndIf}
   ${Loop}
@@ -203,6 +206,26 @@ FunctionEnd
   DeleteRegKey /ifnosubkeys /ifnovalues HKLM "SOFTWARE\Voice\TextToSpeech\Engine"
   DeleteRegKey /ifnosubkeys /ifnovalues HKLM "SOFTWARE\Voice\TextToSpeech"
   DeleteRegKey /ifnosubkeys /ifnovalues HKLM "SOFTWARE\Voice"
+!macroend
+
+; The choice of an optional part, kept for the next installation, and taken up again there.
+!macro RememberChoice NAME SECTION
+  ${If} ${SectionIsSelected} ${SECTION}
+    WriteRegDWORD HKLM "${STATE_KEY}" "${NAME}" 1
+  ${Else}
+    WriteRegDWORD HKLM "${STATE_KEY}" "${NAME}" 0
+  ${EndIf}
+!macroend
+!macro ChosenBefore NAME SECTION
+  ClearErrors
+  ReadRegDWORD $1 HKLM "${STATE_KEY}" "${NAME}"
+  ${IfNot} ${Errors}
+    ${If} $1 == 1
+      !insertmacro SelectSection ${SECTION}
+    ${Else}
+      !insertmacro UnselectSection ${SECTION}
+    ${EndIf}
+  ${EndIf}
 !macroend
 
 ; Runs kalvor-reg.exe with the given arguments, its output in the details; leaves its exit code
@@ -288,6 +311,9 @@ Section "-Register"
   ${If} ${SectionIsSelected} ${SecRuntime}
     WriteRegDWORD HKLM "${STATE_KEY}" "StandInRuntime" 1
   ${EndIf}
+  !insertmacro RememberChoice "Lumeko" ${SecLumeko}
+  !insertmacro RememberChoice "Autostart" ${SecAutostart}
+  !insertmacro RememberChoice "Tools" ${SecTools}
 
   ${IfNot} ${SectionIsSelected} ${SecLumeko}
     Delete "$INSTDIR\Lumeko.exe"
@@ -333,10 +359,12 @@ Function .onInit
     Abort
   ${EndIf}
 
-  ; A reinstallation goes where the last one went.
+  ; A reinstallation (an update) keeps the parts chosen last time.
   ReadRegStr $0 HKLM "${STATE_KEY}" "InstallDir"
   ${If} $0 != ""
-    StrCpy $INSTDIR $0
+    !insertmacro ChosenBefore "Lumeko" ${SecLumeko}
+    !insertmacro ChosenBefore "Autostart" ${SecAutostart}
+    !insertmacro ChosenBefore "Tools" ${SecTools}
   ${EndIf}
 
   ${GetParameters} $R0

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows installer as a user meets it, under Wine, in a fresh prefix:
 #  1. a silent install (/S, with the stand-in SAPI 4 run time and Lumeko's start with Windows);
-#  2. the installed files, shortcuts and registration (kalvor-reg status);
+#  2. the installed files, shortcuts and registration (kalvor-reg status); a reinstallation keeps
+#     the parts chosen before;
 #  3. kalvor-sapi say speaks through the installed engine and run time (audio into a WAV file
 #     through the stand-in run time's WAV mode), with the same samples as the installed kalvor.exe;
 #  4. the installed Lumeko finds the Kalvor voice through the run time and reads the clipboard;
@@ -14,7 +15,6 @@
 # where this machine cannot run that Wine.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-source_dir=$(cd "$here/../.." && pwd)
 setup=$(realpath "$1")
 bits=$2
 driver_exe=${3:-}
@@ -63,10 +63,25 @@ if [ -z "${DISPLAY:-}" ]; then
   [ -n "${DISPLAY:-}" ] || { echo "windows-installer: could not start Xvfb" >&2; exit 2; }
 fi
 
-# Wine would mirror the Start menu entries into this machine's own desktop menus: not here.
+# Wine is run here directly, not through scripts/wine-run.sh, which runs one program of a prefix at
+# a time: Lumeko must keep running while the driver, the registry tool and the uninstaller start.
+# Everything shares the one Xvfb above.
+case $bits in
+  32) loader=/usr/lib/wine/wine; export WINEARCH=win32 ;;
+  64) loader=/usr/lib/wine/wine64; export WINEARCH=win64 ;;
+  *) echo "windows-installer: BITS is 32 or 64, not $bits" >&2; exit 2 ;;
+esac
+if ! "$loader" --version >/dev/null 2>&1; then
+  echo "windows-installer: no $bits-bit Wine here (or the kernel cannot run it): skipped"
+  exit 125
+fi
+export WINELOADER=$loader WINEPREFIX=$prefix WINEDEBUG=-all
+export LC_ALL=${LC_ALL:-tr_TR.UTF-8}  # ANSI code page 1254, as on a Turkish Windows
+# No Mono or Gecko dialogs; and Wine would mirror the Start menu entries into this machine's own
+# desktop menus: not here.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
-run() { "$source_dir/scripts/wine-run.sh" --prefix "$prefix" --bits "$bits" "$@"; }
-settle() { WINEPREFIX=$prefix timeout 120 wineserver -w; }  # every program of the prefix has ended
+run() { timeout --kill-after=10 300 "$loader" "$@"; }
+settle() { timeout 120 wineserver -w; }  # every program of the prefix has ended
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # Everything under drive_c but Wine's and the installer's scratch folders.
 files() {
@@ -75,11 +90,11 @@ files() {
 }
 
 # 1. A fresh prefix, and what it holds before the install.
-run cmd /c exit 0 >/dev/null 2>&1
+run wineboot.exe -i >"$work/boot.log" 2>&1
 rc=$?
-if [ $rc -eq 125 ]; then echo "windows-installer: no $bits-bit Wine here: skipped"; exit 125; fi
-check "a fresh Wine prefix" test $rc -eq 0 -a -f "$prefix/system.reg"
 settle
+check "a fresh Wine prefix (exit code $rc: $(tail -n 3 "$work/boot.log" | tr '\n' ' '))" \
+  test $rc -eq 0 -a -f "$prefix/system.reg"
 files >"$work/files-before"
 cp "$prefix/system.reg" "$work/system-before.reg"
 cp "$prefix/user.reg" "$work/user-before.reg"
@@ -116,6 +131,15 @@ uninstall_key=$(run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Un
 check "the uninstaller is listed with its silent command" \
   grep -q -F 'C:\Program Files\Kalvor\Uninstall.exe" /S' <<<"$uninstall_key"
 
+# An update: the same installer again, silently and with no options, keeps the parts chosen before.
+run "$setup" /S
+check "a silent reinstallation succeeds" test $? -eq 0
+settle
+check "... keeping the stand-in run time" test -f "$dir/sapi4rt.dll"
+run "$dir/kalvor-reg.exe" status 2>&1 | tr -d '\r' >"$work/status-again"
+check "... registered" has "$work/status-again" 'TTS enumerator: C:\Program Files\Kalvor\sapi4rt.dll'
+check "... and Lumeko's start with Windows" test -f "$start_menu/StartUp/Lumeko.lnk"
+
 # 3. Speaking through the installed engine, as any SAPI 4 program does.
 text="Merhaba! Saat 14.30'da buluşalım mı?"
 run "$dir/kalvor-sapi.exe" list >"$work/list" 2>&1
@@ -141,10 +165,16 @@ if [ -n "$driver_exe" ]; then
   KALVOR_AUDIO_WAV=$(winpath "$work/lumeko.wav") run "$dir/Lumeko.exe" >/dev/null 2>&1 &
   lumeko_pid=$!
   check "the installed Lumeko starts" driver wait-ready 90
-  driver engine >"$work/engine" 2>&1
-  check "Lumeko finds the Kalvor voice through the installed run time" has "$work/engine" "Kalvor"
+  # The window may be there a moment before its engine list is filled.
+  for _ in $(seq 1 30); do
+    driver engine >"$work/engine" 2>&1
+    has "$work/engine" "Kalvor" && break
+    sleep 1
+  done
+  check "Lumeko finds the Kalvor voice through the installed run time ($(cat "$work/engine"))" \
+    has "$work/engine" "Kalvor"
   driver clip "Bugün hava çok güzel." && driver key 121  # F10: read the clipboard
-  for _ in $(seq 1 60); do
+  for _ in $(seq 1 120); do  # a busy machine may take its time
     [ -s "$work/lumeko.wav" ] && [ "$(stat -c %s "$work/lumeko.wav")" -gt 16044 ] && break
     sleep 0.5
   done
@@ -160,7 +190,7 @@ run "$dir/Uninstall.exe" /S
 check "the silent uninstall starts" test $? -eq 0
 settle
 if [ -n "$lumeko_pid" ]; then
-  for _ in $(seq 1 20); do kill -0 "$lumeko_pid" 2>/dev/null || break; sleep 0.5; done
+  for _ in $(seq 1 60); do kill -0 "$lumeko_pid" 2>/dev/null || break; sleep 0.5; done
   check "the uninstaller stopped the running Lumeko" bash -c "! kill -0 $lumeko_pid 2>/dev/null"
   wait "$lumeko_pid" 2>/dev/null
   lumeko_pid=""
