@@ -41,17 +41,23 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LC_ALL="${LC_ALL:-tr_TR.UTF-8}"
 
 mkdir -p "$(dirname "$prefix")"
-# One program at a time per prefix: the programs of a prefix share one wineserver and one Wine
-# desktop, which stays bound to the X display it was started on. A second program on another Xvfb
-# would find that display gone once the first one's Xvfb stops.
-exec 8>"$prefix.run.lock"
-flock 8
+# When this script brings its own Xvfb, one program at a time per prefix: the programs of a prefix
+# share one wineserver and one Wine desktop, which stays bound to the X display it was started on,
+# and a second program on another Xvfb would find that display gone once the first one's Xvfb
+# stops. A caller that sets DISPLAY shares one display among its programs and may run them at once.
+if [ -z "${DISPLAY:-}" ]; then
+  exec 8>"$prefix.run.lock"
+  flock 8
+fi
 
 xvfb_pid=""
 cleanup() {
-  # Wine's own processes of this prefix end before their display goes.
-  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  if [ -n "$xvfb_pid" ]; then
+    # Wine's own processes of this prefix end before their display goes.
+    WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
 }
 trap cleanup EXIT
 
