@@ -45,12 +45,12 @@ WORD HotKeyControlFromShortcut(std::uint32_t shortcut) {
 }
 
 THotKeySpec HotKeyFromShortcut(std::uint32_t shortcut) {
-  THotKeySpec spec{
+  THotKeySpec hotKey{
       static_cast<std::uint8_t>(KeyIndexOf(static_cast<std::uint16_t>(shortcut & 0x1FFF))), 0};
-  if (shortcut & 0x2000) spec.Modifiers |= hmShift;
-  if (shortcut & 0x4000) spec.Modifiers |= hmCtrl;
-  if (shortcut & 0x8000) spec.Modifiers |= hmAlt;
-  return spec;
+  if (shortcut & 0x2000) hotKey.Modifiers |= hmShift;
+  if (shortcut & 0x4000) hotKey.Modifiers |= hmCtrl;
+  if (shortcut & 0x8000) hotKey.Modifiers |= hmAlt;
+  return hotKey;
 }
 
 std::vector<std::wstring> SplitLines(const std::wstring& text) {
@@ -531,8 +531,8 @@ void TForm_Config::ApplyHotKeys() {
     FHotKey.SetActive(false);
     FHotKey.ClearHotKeys();
     for (HWND control : {FHK_Oku, FHK_Durdur}) {
-      THotKeySpec spec = HotKeyFromShortcut(Shortcut(control));
-      FHotKey.AddHotKey(spec.Key, spec.Modifiers);
+      THotKeySpec hotKey = HotKeyFromShortcut(Shortcut(control));
+      FHotKey.AddHotKey(hotKey.Key, hotKey.Modifiers);
     }
     FHotKey.SetActive(true);
   } catch (const std::exception&) {

@@ -72,9 +72,9 @@ TEST(Shortcuts, StoredShortcutsBecomeKeyTableIndexesAndModifiers) {
       {0x4000 | 0x1FFF, 0, hmCtrl},  // a key code beyond every table entry
   };
   for (const auto& c : cases) {
-    THotKeySpec spec = HotKeyFromShortcut(c.shortcut);
-    EXPECT_EQ(spec.Key, c.key) << c.shortcut;
-    EXPECT_EQ(spec.Modifiers, c.modifiers) << c.shortcut;
+    THotKeySpec hotKey = HotKeyFromShortcut(c.shortcut);
+    EXPECT_EQ(hotKey.Key, c.key) << c.shortcut;
+    EXPECT_EQ(hotKey.Modifiers, c.modifiers) << c.shortcut;
   }
 }
 
