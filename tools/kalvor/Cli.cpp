@@ -35,9 +35,7 @@ std::string TextInput::Load() const {
     throw CliError("give the text either as arguments, with -f FILE or on standard input", 2);
   std::string raw;
   if (!file_.empty()) {
-    // Command-line paths are UTF-8 on every system.
-    std::ifstream in(std::filesystem::path(std::u8string(file_.begin(), file_.end())),
-                     std::ios::binary);
+    std::ifstream in(Utf8Path(file_), std::ios::binary);
     if (!in) throw CliError("cannot open " + file_ + ": " + std::strerror(errno));
     raw.assign(std::istreambuf_iterator<char>(in), {});
     if (in.bad()) throw CliError("cannot read " + file_ + ": " + std::strerror(errno));

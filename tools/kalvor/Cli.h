@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,6 +50,11 @@ class TextInput {
 
 // Number of a single character option value (--thousands, --decimal): a one-byte Windows-1254 char.
 char SingleChar(const std::string& opt, const std::string& value);
+
+// Command-line paths are UTF-8 on every system (the Windows command line is read wide).
+inline std::filesystem::path Utf8Path(const std::string& s) {
+  return std::filesystem::path(std::u8string(s.begin(), s.end()));
+}
 
 // Writes UTF-8 text to stdout exactly (no locale translation).
 void WriteOut(const std::string& utf8);

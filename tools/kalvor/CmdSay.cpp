@@ -44,7 +44,8 @@ const char kSayHelp[] =
     "Speaks Turkish UTF-8 text into a 16000 Hz mono 16-bit WAV file, or plays it.\n"
     "\n"
     "  --voice male|female|PATH  male (ORVDAT1.SPD, the default), female (ORVDAT2.SPD), both\n"
-    "                            looked up in " KALVOR_VOICE_DIR " from the kalvor program's\n"
+    "                            looked up in " KALVOR_VOICE_DIR
+    " from the kalvor program's\n"
     "                            folder (the installed voices), then beside the program; or\n"
     "                            a speech data file\n"
     "  --rate N                  playback rate in percent, 0..200 (default 100): pitch and tempo\n"
@@ -63,11 +64,6 @@ const char kSayHelp[] =
     "  echo \"Bugün hava güzel.\" | kalvor say - | aplay\n";
 
 constexpr std::uint32_t kOutputRate = 16000;
-
-// Command-line paths are UTF-8.
-fs::path Utf8Path(const std::string& s) {
-  return fs::path(std::u8string(s.begin(), s.end()));
-}
 
 // Directory of the running program: the default voices are built and shipped beside it.
 std::optional<fs::path> ProgramDirectory() {

@@ -59,15 +59,6 @@ const char kVoiceHelp[] =
 
 constexpr std::uint32_t kVoiceRate = 16000;
 
-fs::path Utf8Path(const std::string& s) {
-  return fs::path(std::u8string(s.begin(), s.end()));
-}
-
-std::string PathUtf8(const fs::path& p) {
-  std::u8string u = p.u8string();
-  return std::string(u.begin(), u.end());
-}
-
 // A stored unit name for people: UTF-8, with the "0" that stands for the dotted capital I shown
 // as İ.
 std::string ShowName(const std::string& stored) {
@@ -168,7 +159,7 @@ int Build(Args& args) {
   if (!fs::is_directory(dir, ec)) throw CliError(dirArg + ": not a folder");
   std::vector<fs::path> files;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string ext = PathUtf8(it->path().extension());
+    std::string ext = PathText(it->path().extension());
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::error_code fec;
     if (ext == ".wav" && it->is_regular_file(fec)) files.push_back(it->path());
@@ -180,8 +171,8 @@ int Build(Args& args) {
   // Unit by stored name ("0" for the dotted capital I), with the file it came from.
   std::map<std::string, std::pair<fs::path, std::vector<std::uint8_t>>> units;
   for (const fs::path& f : files) {
-    const std::string shown = PathUtf8(f);
-    const std::string stem = PathUtf8(f.stem());
+    const std::string shown = PathText(f);
+    const std::string stem = PathText(f.stem());
     std::string name;
     try {
       name = UpperCaseTr(Utf8ToCp1254(stem));
@@ -203,7 +194,7 @@ int Build(Args& args) {
     if (width == 2 && samples.size() % 2) samples.pop_back();
     auto [it, fresh] = units.try_emplace(stored, f, std::move(samples));
     if (!fresh)
-      throw CliError(shown + " and " + PathUtf8(it->second.first) + " are the same unit " +
+      throw CliError(shown + " and " + PathText(it->second.first) + " are the same unit " +
                      ShowName(stored) + "; keep one of them");
   }
 
