@@ -102,6 +102,55 @@ inline bool DecimalMark(char c) {
 inline char Upper(char c) {
   return kUpper[static_cast<unsigned char>(c)];
 }
+
+// Accented Latin letters of Windows-1254 that are not letters of the Turkish alphabet, folded to
+// their base letters before upper-casing: the circumflex of everyday Turkish (kâğıt, hâlâ, millî,
+// hükûmet) marks a long vowel or a soft consonant before it, not another letter, and foreign
+// names and loans (café, Núñez, Ångström) are read by their base letters. Left alone they would
+// be separators and cut the word in two. The capital I with an accent folds to the dotted İ, as its
+// small letter becomes i and then İ. Ç Ğ İ Ö Ş Ü and their small letters stay as they are;
+// ligatures (Æ, Œ, ß) have no single base letter and stay too.
+constexpr std::array<char, 256> MakeFold() {
+  std::array<char, 256> t{};
+  for (int b = 0; b < 256; ++b) t[b] = static_cast<char>(b);
+  auto fold = [&t](std::string_view from, char to) {
+    for (char c : from) t[static_cast<unsigned char>(c)] = to;
+  };
+  fold("\xC0\xC1\xC2\xC3\xC4\xC5", 'A');  // À Á Â Ã Ä Å
+  fold("\xE0\xE1\xE2\xE3\xE4\xE5", 'a');  // à á â ã ä å
+  fold("\xC8\xC9\xCA\xCB", 'E');          // È É Ê Ë
+  fold("\xE8\xE9\xEA\xEB", 'e');          // è é ê ë
+  fold("\xCC\xCD\xCE\xCF", '\xDD');       // Ì Í Î Ï -> İ
+  fold("\xEC\xED\xEE\xEF", 'i');          // ì í î ï
+  fold("\xD2\xD3\xD4\xD5\xD8", 'O');      // Ò Ó Ô Õ Ø
+  fold("\xF2\xF3\xF4\xF5\xF8", 'o');      // ò ó ô õ ø
+  fold("\xD9\xDA\xDB", 'U');              // Ù Ú Û
+  fold("\xF9\xFA\xFB", 'u');              // ù ú û
+  fold("\xD1", 'N');                      // Ñ
+  fold("\xF1", 'n');                      // ñ
+  fold("\x8A", 'S');                      // Š
+  fold("\x9A", 's');                      // š
+  fold("\x9F", 'Y');                      // Ÿ
+  fold("\xFF", 'y');                      // ÿ
+  return t;
+}
+inline constexpr std::array<char, 256> kFold = MakeFold();
+
+// The text as it is stored for speaking: accents folded, then upper-cased by the Turkish rules, in
+// one table.
+constexpr std::array<char, 256> MakeFoldUpper() {
+  std::array<char, 256> t{};
+  for (int b = 0; b < 256; ++b) t[b] = kUpper[static_cast<unsigned char>(kFold[b])];
+  return t;
+}
+inline constexpr std::array<char, 256> kFoldUpper = MakeFoldUpper();
+
+inline char FoldAccent(char c) {
+  return kFold[static_cast<unsigned char>(c)];
+}
+inline char FoldUpper(char c) {
+  return kFoldUpper[static_cast<unsigned char>(c)];
+}
 // Codes 0 to 32: control characters and the space, trimmed from both ends of texts and sentences.
 inline bool Blank(char c) {
   return static_cast<unsigned char>(c) <= 32;

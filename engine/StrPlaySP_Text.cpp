@@ -39,6 +39,16 @@ std::string UpperCaseTr(std::string_view s) {
   return out;
 }
 
+char FoldAccent(char c) {
+  return chars::FoldAccent(c);
+}
+
+std::string FoldUpperCaseTr(std::string_view s) {
+  std::string out(s.size(), '\0');
+  for (std::size_t i = 0; i < s.size(); ++i) out[i] = chars::FoldUpper(s[i]);
+  return out;
+}
+
 void TStrPlayer::PrepareText() {
   // In order: apostrophes go (a suffix written after one, AHMET'İN, belongs to its word); W and
   // Q, which are not Turkish letters, become V and K; a hyphen directly before a digit is a minus
@@ -106,7 +116,7 @@ void TStrPlayer::BeginText(std::string_view Text) {
   std::size_t b = 0, e = Text.size();
   while (b < e && chars::Blank(Text[b])) ++b;
   while (e > b && chars::Blank(Text[e - 1])) --e;
-  FText = UpperCaseTr(Text.substr(b, e - b));
+  FText = FoldUpperCaseTr(Text.substr(b, e - b));
   PrepareText();
   FTextPos = 0;
   FSentencePos = 0;

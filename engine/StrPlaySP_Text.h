@@ -20,6 +20,11 @@ char CharAt(std::string_view s, std::int32_t i);
 
 char UpCaseTr(char c);
 std::string UpperCaseTr(std::string_view s);
+// An accented letter that is not in the Turkish alphabet as its base letter (â -> a, Î -> İ,
+// é -> e); every other byte unchanged.
+char FoldAccent(char c);
+// The text as Speak stores it: accents folded, then upper-cased by the Turkish rules.
+std::string FoldUpperCaseTr(std::string_view s);
 
 // Number reading, under the host's thousands and decimal separators.
 std::string ReadNumber(std::string_view s);

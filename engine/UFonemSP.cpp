@@ -1,5 +1,6 @@
 #include "UFonemSP.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "EngineHost.h"
@@ -118,19 +119,36 @@ void TFonemList::ConvertRate(const std::uint8_t* src, std::size_t bytes, std::ui
   std::size_t n = bytes / sampleSize;
   if (n == 0) return;
   const auto last = static_cast<std::int64_t>(n - 1);
-  const double step = Rate / 100.0;
   std::vector<std::uint8_t> out;
-  out.reserve(n * sampleSize);
-  double pos = 0.0;
-  for (std::size_t i = 0; i < n; ++i) {
-    // Negative rates lie outside the engine's range; they repeat the first sample rather than
-    // reach before it.
-    std::int64_t index = pos <= 0.0 ? 0 : RoundHalfEven(pos);
-    if (index > last) index = last;
+  auto take = [&](std::int64_t index) {
     const std::uint8_t* s = src + static_cast<std::size_t>(index) * sampleSize;
     out.insert(out.end(), s, s + sampleSize);
-    pos += step;
-    if (pos >= static_cast<double>(last)) break;
+  };
+  double pos = 0.0;
+  if (Rate >= 100) {
+    // Faster: every step skips ahead, and the unit ends once the position reaches its last
+    // sample, about N x 100 / Rate samples.
+    const double step = Rate / 100.0;
+    out.reserve(n * sampleSize);
+    for (std::size_t i = 0; i < n; ++i) {
+      take(RoundHalfEven(pos));
+      pos += step;
+      if (pos >= static_cast<double>(last)) break;
+    }
+  } else {
+    // Slower: the same nearest-sample rule, run on until the position has passed the last sample,
+    // so every sample is played (each about 100 / Rate times) and the unit lasts about
+    // N x 100 / Rate samples. Stopping after N samples instead would play only the leading Rate
+    // percent of each unit, and at rate 0 nothing but its first sample. Below kLowestRate the
+    // voice falls under the pitch a listener hears as speech, so slower rates (0 and negative
+    // ones included) speak at kLowestRate.
+    const std::int32_t rate = std::max(Rate, kLowestRate);
+    const double step = rate / 100.0;
+    out.reserve((n * 100 / static_cast<std::size_t>(rate) + 2) * sampleSize);
+    for (std::int64_t index = 0; index <= last; index = RoundHalfEven(pos)) {
+      take(index);
+      pos += step;
+    }
   }
   Dest.Write(out.data(), out.size());
 }

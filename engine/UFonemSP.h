@@ -37,9 +37,14 @@ class TFonemList {
   // Throws Exception("Stream read error") when the unit's range is not inside the file.
   void AppendUnit(std::string_view Name, TMemoryStream& Dest, std::int32_t Rate);
 
+  // The slowest rate that still speaks: lower rates (0 among them) play at this one.
+  static constexpr std::int32_t kLowestRate = 25;
+
   // Nearest-sample rate conversion of the whole samples in src (SampleWidth 2: 16-bit, anything
-  // else: 8-bit), appended to Dest: at most as many samples as src holds, the first always, no
-  // index past the last.
+  // else: 8-bit), appended to Dest; pitch and tempo change together. Above 100 the unit shortens
+  // to about N x 100 / Rate samples, ending before its last sample; below 100 every sample is
+  // played and the unit lengthens to about N x 100 / max(Rate, kLowestRate). The first sample is
+  // always taken, no index past the last.
   static void ConvertRate(const std::uint8_t* src, std::size_t bytes, std::uint8_t SampleWidth,
                           std::int32_t Rate, TMemoryStream& Dest);
 

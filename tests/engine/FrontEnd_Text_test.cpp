@@ -75,6 +75,43 @@ TEST(UpCaseTr, TurkishPairsAndEveryOtherByteUnchanged) {
   EXPECT_EQ(Utf(UpperCaseTr(Tr("istanbul ılık âşık"))), "İSTANBUL ILIK âŞIK");
 }
 
+// Accented letters outside the Turkish alphabet fold to their base letters before upper-casing;
+// the Turkish letters and every byte that is no letter stay.
+TEST(FoldAccent, AccentedLettersBecomeTheirBaseLettersAndNothingElseChanges) {
+  const std::pair<std::string_view, std::string_view> kFolds[] = {
+      {"âàáãäå", "aaaaaa"}, {"ÂÀÁÃÄÅ", "AAAAAA"}, {"éèêë", "eeee"},   {"ÉÈÊË", "EEEE"},
+      {"îìíï", "iiii"},     {"ÎÌÍÏ", "İİİİ"},     {"ôòóõø", "ooooo"}, {"ÔÒÓÕØ", "OOOOO"},
+      {"ûùú", "uuu"},       {"ÛÙÚ", "UUU"},       {"ñÑ", "nN"},       {"šŠ", "sS"},
+      {"ÿŸ", "yY"}};
+  std::string folded(256, '\0');
+  for (auto [from, to] : kFolds) {
+    const std::string f = Tr(from), t = Tr(to);
+    ASSERT_EQ(f.size(), t.size()) << from;
+    for (std::size_t i = 0; i < f.size(); ++i) {
+      EXPECT_EQ(Utf(std::string(1, FoldAccent(f[i]))), Utf(std::string(1, t[i]))) << from;
+      folded[static_cast<unsigned char>(f[i])] = 1;
+    }
+  }
+  for (int b = 0; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    if (folded[b]) {
+      EXPECT_TRUE(IsLetterOrDigit(FoldAccent(c))) << b;  // a letter of the front end, no separator
+    } else {
+      EXPECT_EQ(FoldAccent(c), c) << b;
+    }
+  }
+  EXPECT_EQ(Utf(FoldUpperCaseTr(Tr("çğıöşü ÇĞİÖŞÜ i I"))), "ÇĞIÖŞÜ ÇĞİÖŞÜ İ I");
+}
+
+TEST(FoldAccent, CircumflexedAndForeignWordsAreReadWhole) {
+  const std::string kWant = ".\tKAĞITHALAMİLLİHÜKUMETKAZIMCAFE";
+  EXPECT_EQ(test::SentencesOf("kâğıt hâlâ millî hükûmet Kâzım café"), std::vector{kWant});
+  EXPECT_EQ(test::SentencesOf("KÂĞIT HÂLÂ MİLLÎ HÜKÛMET KÂZIM CAFÉ"), std::vector{kWant});
+  EXPECT_EQ(test::SentencesOf("Îrân'a 3 kâr. Müller & Núñez!"),
+            (std::vector<std::string>{".\tİRANA ÜÇKAR", "!\tMÜLLERNUNEZ"}));
+  EXPECT_EQ(test::UnitsOf("Kâzım"), (std::vector<std::string>{"KA", "AZI", "_IM", ""}));
+}
+
 TEST(PosFrom, FindsAtOrAfterStart) {
   EXPECT_EQ(PosFrom("ABCA", 'A', 1), 1);
   EXPECT_EQ(PosFrom("ABCA", 'A', 2), 4);

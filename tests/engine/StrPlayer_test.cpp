@@ -140,10 +140,15 @@ TEST(StrPlayer, RateAndPauseFollowHizForBothWidths) {
   } cases[] = {
       {2, 100, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 9600},
       {2, 200, {0, 2, 4, 6, 8}, 19200},
-      {2, 50, {0, 0, 1, 2, 2, 2, 3, 4, 4, 4}, 4800},
+      {2, 50, {0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7, 8, 8, 8, 9}, 4800},
       {1, 100, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 2400},
       {1, 200, {0, 2, 4, 6, 8}, 4800},
-      {1, 0, std::vector<std::size_t>(10, 0), 0},
+      // Hiz 0 speaks the units at the lowest speaking rate; the pause follows Hiz itself.
+      {1,
+       0,
+       {0, 0, 0, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 4, 4, 4, 4, 4,
+        5, 5, 5, 6, 6, 6, 6, 6, 7, 7, 7, 8, 8, 8, 8, 8, 9, 9, 9},
+       0},
   };
   for (const auto& c : cases) {
     SyntheticVoice v(c.width);
@@ -151,6 +156,7 @@ TEST(StrPlayer, RateAndPauseFollowHizForBothWidths) {
     Rig r(v);
     r.player.SetHiz(c.hiz);
     r.player.Speak("K\xDDTAP.");
+    EXPECT_EQ(r.player.Hiz(), c.hiz);  // what was set, whatever rate the units were played at
     ASSERT_EQ(r.events.size(), 4u);
     EXPECT_EQ(r.events[0].data, v.Pick(KI, c.indices)) << int(c.width) << " " << c.hiz;
     EXPECT_EQ(r.events[2].data, v.Pick("_AP", c.indices)) << int(c.width) << " " << c.hiz;

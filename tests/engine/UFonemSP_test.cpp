@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "EngineHost.h"
@@ -147,6 +148,13 @@ TEST(FonemList, StoredNamesAreTrimmedOfSpacesAndZeroBytes) {
 
 // --- rate conversion -------------------------------------------------------------------------
 
+// Indices written as runs: {{0, 3}, {1, 2}} is 0, 0, 0, 1, 1.
+std::vector<std::size_t> Runs(std::initializer_list<std::pair<std::size_t, std::size_t>> runs) {
+  std::vector<std::size_t> v;
+  for (auto [index, times] : runs) v.insert(v.end(), times, index);
+  return v;
+}
+
 TEST(FonemList, RateConversionPicksNearestSamplesTiesToEven) {
   struct Case {
     std::int32_t rate;
@@ -155,15 +163,27 @@ TEST(FonemList, RateConversionPicksNearestSamplesTiesToEven) {
   } cases[] = {
       {100, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
       {200, 10, {0, 2, 4, 6, 8}},
-      {50, 10, {0, 0, 1, 2, 2, 2, 3, 4, 4, 4}},
       {101, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8}},  // stops once pos reaches the last index
       {300, 5, {0, 3}},
-      {0, 10, std::vector<std::size_t>(10, 0)},
       {150, 6, {0, 2, 3, 4}},  // 1.5 -> 2 and 4.5 -> 4: ties go to the even index
-      {1, 1, {0}},
-      {0, 1, {0}},
       {200, 1, {0}},
-      {-50, 4, {0, 0, 0, 0}},  // outside the engine's range: never before the first sample
+      // Below 100 every sample is played, stretched: pos runs on in steps of Rate / 100 until
+      // it rounds past the last index. Rate 50: 0, .5 -> 0, 1, 1.5 -> 2, 2, 2.5 -> 2, 3, ...,
+      // 9, and 9.5 -> 10 ends it.
+      {50, 10, {0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7, 8, 8, 8, 9}},
+      {50, 4, {0, 0, 1, 2, 2, 2, 3}},
+      {75, 4, {0, 1, 2, 2, 3}},                  // 0, .75, 1.5, 2.25, 3; 3.75 -> 4 ends it
+      {99, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},  // 8.91 -> 9, then 9.9 -> 10 ends it
+      // Rate 25 on 3 samples: pos 0 .25 .5 | .75 1 1.25 | 1.5 1.75 2 2.25 2.5; 2.75 ends it.
+      {25, 3, Runs({{0, 3}, {1, 3}, {2, 5}})},
+      {25, 10,
+       Runs({{0, 3}, {1, 3}, {2, 5}, {3, 3}, {4, 5}, {5, 3}, {6, 5}, {7, 3}, {8, 5}, {9, 3}})},
+      // Slower than the lowest speaking rate, 0 and negative rates included, speaks at it.
+      {24, 3, Runs({{0, 3}, {1, 3}, {2, 5}})},
+      {1, 3, Runs({{0, 3}, {1, 3}, {2, 5}})},
+      {0, 3, Runs({{0, 3}, {1, 3}, {2, 5}})},
+      {-50, 3, Runs({{0, 3}, {1, 3}, {2, 5}})},
+      {0, 1, {0, 0, 0}},  // .75 rounds past the only sample
   };
   for (std::uint8_t width : {1, 2}) {
     for (const auto& c : cases) {
@@ -175,6 +195,26 @@ TEST(FonemList, RateConversionPicksNearestSamplesTiesToEven) {
       EXPECT_EQ(Append(list, "KA", c.rate), v.Pick("KA", c.indices))
           << "width " << int(width) << ", rate " << c.rate << ", " << c.samples << " samples";
     }
+  }
+}
+
+// What a listener hears: a unit at rate R lasts about 100 / R times as long, from its first sample
+// to its last, down to the lowest speaking rate.
+TEST(FonemList, SlowRatesLengthenUnitsAndPlayThemToTheEnd) {
+  TempDir dir;
+  SyntheticVoice v(2);
+  v.Add("KA", 1600);
+  TFonemList list;
+  list.LoadFromFile(v.WriteTo(dir.Path()));
+  const Bytes all = Append(list, "KA", 100);
+  ASSERT_EQ(all.size(), 3200u);
+  for (std::int32_t rate : {0, 10, 25, 33, 50, 80, 99}) {
+    const std::int32_t heard = std::max(rate, TFonemList::kLowestRate);
+    const Bytes got = Append(list, "KA", rate);
+    const double want = 1600.0 * 100 / heard;
+    EXPECT_NEAR(static_cast<double>(got.size() / 2), want, 100.0 / heard + 1) << rate;
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 2, all.begin())) << rate;
+    EXPECT_TRUE(std::equal(got.end() - 2, got.end(), all.end() - 2)) << rate;
   }
 }
 
@@ -196,7 +236,7 @@ TEST(FonemList, OddSixteenBitUnitGivesWholeSamplesOnly) {
   TFonemList list;
   list.LoadFromFile(v.WriteTo(dir.Path()));
   EXPECT_EQ(Append(list, "KA", 100), (Bytes{1, 0, 2, 0, 3, 0}));
-  EXPECT_EQ(Append(list, "KA", 50), (Bytes{1, 0, 1, 0, 2, 0}));
+  EXPECT_EQ(Append(list, "KA", 50), (Bytes{1, 0, 1, 0, 2, 0, 3, 0, 3, 0, 3, 0}));
   EXPECT_EQ(Append(list, "KA", 200), (Bytes{1, 0}));
 
   TMemoryStream out;  // consecutive units stay aligned on samples

@@ -1,7 +1,8 @@
 // Steps a text through the whole front end the way the speaking loop does, and checks on the way
 // what must hold for any input bytes: every loop ends, the cursors stay inside their strings and
-// only move forward, numbers are gone from spoken sentences, and every unit name is one to three
-// letters with its markers. Shared by the fuzz target and by the test that replays its corpus.
+// only move forward, accents are folded, numbers are gone from spoken sentences, and every unit
+// name is one to three letters with its markers. Shared by the fuzz target and by the test that
+// replays its corpus.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +49,7 @@ inline std::string CheckFrontEnd(std::string_view text) {
   for (char c : p.FText) {
     if (UpCaseTr(c) != c) return "text not upper case after preparation";
     if (c == '\'' || c == 'W' || c == 'Q') return "apostrophe, W or Q left in the prepared text";
+    if (FoldAccent(c) != c) return "accented letter left in the prepared text";
   }
   std::int64_t sentences = 0, lastTextPos = 0;
   while (p.NextSentence()) {
