@@ -163,8 +163,11 @@ TEST(Carrier, EachFormIsCutWhereItsNeighboursMeetIt) {
   const std::vector<Case> cases = {
       {"KA", "KATA", K::ConsonantStart, K::VowelMiddle},
       {"ATA", "TATATA", K::VowelMiddle, K::VowelMiddle},
-      {"_AP", "TAPTA", K::VowelMiddle, K::LetterEnd},
-      {"_AT", "TATKA", K::VowelMiddle, K::LetterEnd},  // the follower is never the same stop
+      // A stop closing the syllable ends with its closure: the next stop brings the release.
+      {"_AP", "TAPTA", K::VowelMiddle, K::ClosureEnd},
+      {"_AT", "TATKA", K::VowelMiddle, K::ClosureEnd},  // the follower is never the same stop
+      {"_AÇ", "TAÇTA", K::VowelMiddle, K::LetterEnd},   // an affricate keeps its fricative release
+      {"_AS", "TASTA", K::VowelMiddle, K::LetterEnd},
       {"AE", "TAETA", K::VowelMiddle, K::VowelMiddle},
       {"A1", "ATA", K::VowelStart, K::VowelMiddle},
       {"S1", "STA", K::ConsonantStart, K::LetterEnd},
@@ -172,8 +175,8 @@ TEST(Carrier, EachFormIsCutWhereItsNeighboursMeetIt) {
       {"A3", "TEA", K::VowelMiddle, K::SoundEnd},
   };
   for (const Case& c : cases) {
-    Carrier k = MakeCarrier(*ParseUnitName(c.unit));
-    EXPECT_EQ(k.letters, c.letters) << c.unit;
+    Carrier k = MakeCarrier(*ParseUnitName(cli::Utf8ToCp1254(c.unit)));
+    EXPECT_EQ(Show(k.letters), c.letters) << c.unit;
     EXPECT_EQ(k.start.kind, c.start) << c.unit;
     EXPECT_EQ(k.end.kind, c.end) << c.unit;
     const std::string ph = k.PhonemeString();
@@ -181,6 +184,55 @@ TEST(Carrier, EachFormIsCutWhereItsNeighboursMeetIt) {
   }
   Carrier x2 = MakeCarrier(*ParseUnitName("\xD0\x32"));  // Ğ2: the letter's name, read as text
   EXPECT_EQ(x2.text, "\xC4\x9F");
+}
+
+// 16-bit samples as a unit's bytes: n samples of value v.
+void Put(std::vector<std::uint8_t>& b, std::size_t n, std::int16_t v) {
+  for (std::size_t i = 0; i < n; ++i) {
+    b.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) & 0xFF));
+    b.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
+  }
+}
+std::vector<std::uint8_t> Unit(std::initializer_list<std::pair<double, std::int16_t>> parts) {
+  std::vector<std::uint8_t> b;
+  for (auto [ms, v] : parts) Put(b, static_cast<std::size_t>(ms * 16), v);
+  return b;
+}
+
+// The tail check finds a click after a gap at a unit's end, and only that: a stop's own closure
+// and burst, a closure at the start and a short dip are no tails.
+TEST(JoinMeasures, TailsAreSilenceThenAFragmentAtTheEnd) {
+  test::TempDir dir;
+  test::SyntheticVoice v(2);
+  v.Add("_AT", Unit({{40, 3000}, {45, 0}, {0.5, 900}}));        // the click after a gap
+  v.Add("_ET", Unit({{40, 3000}, {45, 0}, {3, 900}, {2, 0}}));  // one with silence behind it
+  v.Add("_AP", Unit({{40, 3000}, {32, 0}, {14, 900}}));         // vowel, closure, burst
+  v.Add("T1", Unit({{30, 0}, {40, 900}}));                      // closure, burst
+  v.Add("_AK", Unit({{40, 3000}, {32, 0}}));                    // unreleased
+  v.Add("_AS", Unit({{40, 3000}, {5, 0}, {2, 900}, {3, 0}, {2, 900}}));  // dips, no gap
+  TailReport r = CheckTails(v.WriteTo(dir.Path()));
+  EXPECT_EQ(r.units, 6u);
+  EXPECT_EQ(r.tails, (std::vector<std::string>{"_AT", "_ET"}));
+}
+
+// Releases are the onsets after a closure of 25 ms or more, not counting the word's start.
+TEST(JoinMeasures, ReleasesAreOnsetsAfterAClosureInsideTheWord) {
+  test::TempDir dir;
+  test::SyntheticVoice v(2);
+  // ATTA as the front end cuts it: A1 _AT TA _TA.
+  v.Add("A1", Unit({{40, 3000}}));
+  v.Add("_AT", Unit({{40, 3000}, {30, 0}, {20, 900}}));  // released
+  v.Add("TA", Unit({{30, 0}, {20, 900}, {40, 3000}}));
+  v.Add("_TA", Unit({{40, 3000}}));
+  // TAKA: TA AKA _KA, a velar burst pausing 16 ms before its vowel is one release.
+  v.Add("AKA", Unit({{40, 3000}, {30, 0}, {20, 900}, {16, 0}, {40, 3000}}));
+  v.Add("_KA", Unit({{40, 3000}}));
+  auto counts = CountReleases(v.WriteTo(dir.Path()), {"ATTA", "TAKA", "A"});
+  ASSERT_EQ(counts.size(), 3u);
+  EXPECT_EQ(counts[0].releases, 2);  // the one release too many that the default voices mend
+  EXPECT_EQ(counts[1].releases, 1);  // the word-initial stop does not count
+  EXPECT_EQ(counts[2].releases, 0);
+  EXPECT_EQ(FormatReleases(counts), "stop releases per word: ATTA 2 TAKA 1 A 0; 1.00 per word\n");
 }
 
 // The default voices as the build made them.
@@ -269,6 +321,21 @@ TEST_P(DefaultVoice, JoinsAreNoRougherThanTheSpeechInsideUnits) {
   EXPECT_LE(r.joins.p95, r.inside.p99);
   EXPECT_LE(r.vowelJoins.p95, r.inside.p99);
   EXPECT_LE(r.joins.max, r.inside.max);
+}
+
+// No unit ends in a click after a gap, and a doubled stop after a vowel is one closure and one
+// release, as espeak-ng speaks it.
+TEST_P(DefaultVoice, CleanUnitEndsAndOneReleasePerDoubledStop) {
+  TailReport tails = CheckTails(Path());
+  EXPECT_GT(tails.units, 2000u);
+  EXPECT_TRUE(tails.tails.empty()) << Show(FormatTailReport(tails));
+  for (const ReleaseCount& c : CountReleases(Path(), DoubledStopWords()))
+    EXPECT_EQ(c.releases, 1) << Show(c.word);
+  // A stop that ends a word is unreleased now; the stop that ends the syllable before it still
+  // has its own: kitap has the t of İTA only, kitapta one more for its pt.
+  auto counts = CountReleases(Path(), {"K\xDDTAP", "K\xDDTAPTA"});
+  EXPECT_EQ(counts[0].releases, 1);
+  EXPECT_EQ(counts[1].releases, 2);
 }
 
 TEST_P(DefaultVoice, IsTheSameBytesWhenMadeAgain) {

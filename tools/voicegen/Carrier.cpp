@@ -198,7 +198,10 @@ Carrier MakeCarrier(const UnitName& unit) {
     case UnitForm::ClosedVC:
       c.letters = "T" + u + follower(u[1]);
       c.start = {K::VowelMiddle, 1};
-      c.end = {K::LetterEnd, 2};
+      // A plain stop closing the syllable ends the unit unreleased, with its closure: the stop
+      // that follows it in a word (anlattı, gitti, kitapta, bütçe) brings the one release, as a
+      // speaker makes one closure and one burst there. Released, the two units would burst twice.
+      c.end = {IsPlainStopLetter(u[1]) ? K::ClosureEnd : K::LetterEnd, 2};
       break;
     case UnitForm::VV:
       c.letters = "T" + u + "TA";

@@ -17,7 +17,9 @@ enum class PointKind {
   ConsonantStart,  // the start of a consonant, with the closure silence of a stop
   VowelStart,      // the onset of a vowel
   VowelMiddle,     // the middle of a vowel, on the start of a pitch period
-  LetterEnd,       // the end of a letter's sound (a lengthened vowel for a silent Ğ)
+  LetterEnd,       // the end of a letter's sound (a lengthened vowel for a silent Ğ), before
+                   // the silence of whatever follows it in the carrier
+  ClosureEnd,      // the end of a stop's closure, where its release would begin
   SoundStart,      // the first sound of the utterance
   SoundEnd,        // the natural end of the utterance
 };

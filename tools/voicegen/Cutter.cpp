@@ -79,7 +79,15 @@ class Analysis {
         int ph = LastPhoneme(p.letter);
         for (int l = p.letter; ph < 0 && l > 0;) ph = LastPhoneme(--l);
         if (ph < 0) throw std::runtime_error("a letter without sound at the carrier's start");
-        return SnapForward(LastSound(ranges_[ph].first, ranges_[ph].second));
+        return SnapForward(SoundRunEnd(ranges_[ph].first, ranges_[ph].second));
+      }
+      case PointKind::ClosureEnd: {
+        int ph = FirstPhoneme(p.letter);
+        if (ph < 0 || !IsStop(names_[ph]))
+          throw std::runtime_error("a closure asked of a letter that is no stop");
+        // The burst is the first sound of the stop's range, or begins a little before it where
+        // espeak-ng's event comes late; the closure is the silence before the burst.
+        return SnapBack(BurstOnset(FirstSound(ranges_[ph].first, ranges_[ph].second)));
       }
     }
     return 0;
@@ -128,6 +136,33 @@ class Analysis {
       if (std::fabs(x_[i - 1]) > cs_.silence) return i;
     return b;
   }
+  // The end of the sound in [a, b) that starts with its first sound and lasts until a silence of
+  // kGapMs or the end of [a, b). espeak-ng's phoneme events run late against the sound, so a
+  // consonant's range reaches over the closure of the next stop into the start of its burst:
+  // ending at the last sound of the range would keep a stray click after a gap.
+  std::size_t SoundRunEnd(std::size_t a, std::size_t b) const {
+    const std::size_t last = LastSound(a, b);
+    const auto gap = static_cast<std::size_t>(kGapMs * cs_.rate / 1000);
+    std::size_t quiet = 0;
+    for (std::size_t i = FirstSound(a, b); i < last; ++i) {
+      quiet = std::fabs(x_[i]) <= cs_.silence ? quiet + 1 : 0;
+      if (quiet >= gap) return i + 1 - quiet;
+    }
+    return last;
+  }
+  static constexpr double kGapMs = 10;
+
+  // Where the burst that p lies in starts: back over its rising onset, which is quieter than
+  // what counts as silence elsewhere, to the closure's near-zero samples, looking no further back
+  // than 15 ms; p itself when there is no such closure (a voiced one).
+  std::size_t BurstOnset(std::size_t p) const {
+    const auto limit = static_cast<std::size_t>(cs_.rate * 15 / 1000);
+    for (std::size_t k = p; k > 0 && p - k < limit; --k)
+      if (std::fabs(x_[k - 1]) <= kClosureFloor) return k;
+    return p;
+  }
+  static constexpr float kClosureFloor = 2.0f;  // a closure's rounding hiss on the 16-bit scale
+
   static bool Crossing(float a, float b) { return (a <= 0 && b >= 0) || (a >= 0 && b <= 0); }
   // The nearest zero crossing at or before i (the unit then starts on a near-zero sample).
   std::size_t SnapBack(std::size_t i) const {

@@ -37,6 +37,11 @@ inline bool IsVowelLetter(char c) {
 inline bool IsConsonantLetter(char c) {
   return kConsonants.find(c) != std::string_view::npos;
 }
+// The stops whose release is a burst of their own: P T K B D G. (Ç and C release into a
+// fricative, which is their sound.)
+inline bool IsPlainStopLetter(char c) {
+  return c != '\0' && std::string_view("PTKBDG").find(c) != std::string_view::npos;
+}
 // E İ Ö Ü: the vowels that make G and L palatal and turn Ğ into a glide.
 inline bool IsFrontVowel(char c) {
   return std::string_view(kFrontVowelChars).find(c) != std::string_view::npos;

@@ -23,7 +23,8 @@ namespace {
 const char kUsage[] =
     "Usage: kalvor-voicegen --voice male|female -o FILE.SPD [--units NAME,...]\n"
     "       kalvor-voicegen --list-units\n"
-    "       kalvor-voicegen --check-joins FILE.SPD [--max-ratio R] (TEXT | -f FILE)\n"
+    "       kalvor-voicegen --check-joins FILE.SPD [--max-ratio R] [--words WORD,...]\n"
+    "                       [--max-releases N] (TEXT | -f FILE)\n"
     "\n"
     "Makes a speech data file from espeak-ng's Turkish voice: every unit that the engine's front\n"
     "end can name, spoken in a carrier word as a monotone, cut in the middle of its vowels,\n"
@@ -38,7 +39,13 @@ const char kUsage[] =
     "                       speak the text (UTF-8) with that voice through the engine and compare\n"
     "                       the sample jumps where units meet with those inside units; with\n"
     "                       --max-ratio R, fail when the joins' 95th percentile exceeds R times\n"
-    "                       the 99th percentile inside units\n";
+    "                       the 99th percentile inside units. Also lists the units that end in\n"
+    "                       a silence and a stray fragment of sound (a click after a gap; any\n"
+    "                       fails the check), and counts the stop releases of each word with a\n"
+    "                       doubled stop (anlattı, bütçe: one closure and one release each)\n"
+    "  --words WORD,...     the words to count releases in (UTF-8; default: anlattı, gitti,\n"
+    "                       bitti, etti, attı, yattı, tuttu, öttü, hakkı, hatta, bütçe)\n"
+    "  --max-releases N     fail when a word has more than N releases\n";
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -46,6 +53,21 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+// A comma-separated UTF-8 list as Windows-1254 items, empty items left out.
+std::vector<std::string> SplitNames(const std::string& list) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : list + ",") {
+    if (c != ',') {
+      cur += c;
+    } else if (!cur.empty()) {
+      out.push_back(kalvor::cli::Utf8ToCp1254(cur));
+      cur.clear();
+    }
+  }
+  return out;
 }
 
 int Fail(const std::string& m, int code = 1) {
@@ -57,8 +79,9 @@ int Fail(const std::string& m, int code = 1) {
 
 int main(int argc, char** argv) {
   using namespace kalvor::voicegen;
-  std::string voice, output, units, joinsVoice, textFile, text;
+  std::string voice, output, units, joinsVoice, textFile, text, words;
   double maxRatio = 0;
+  int maxReleases = -1;
   bool quiet = false, list = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -90,6 +113,16 @@ int main(int argc, char** argv) {
         maxRatio = std::strtod(v.c_str(), &end);
         if (v.empty() || *end != '\0' || !(maxRatio > 0))
           throw std::runtime_error("--max-ratio takes a positive number, not \"" + v + "\"");
+      } else if (a == "--words") {
+        words = value("--words");
+      } else if (a == "--max-releases") {
+        std::string v = value("--max-releases");
+        char* end = nullptr;
+        long n = std::strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end != '\0' || n < 0 || n > 100)
+          throw std::runtime_error("--max-releases takes a whole number from 0 to 100, not \"" + v +
+                                   "\"");
+        maxReleases = static_cast<int>(n);
       } else if (!joinsVoice.empty() && (a.empty() || a[0] != '-')) {
         text += (text.empty() ? "" : " ") + a;
       } else {
@@ -110,10 +143,23 @@ int main(int argc, char** argv) {
       std::string t = kalvor::cli::Utf8ToCp1254(textFile.empty() ? text : ReadFile(textFile));
       JoinReport r = CheckJoins(joinsVoice, t);
       std::fputs(FormatJoinReport(r).c_str(), stdout);
+      TailReport tails = CheckTails(joinsVoice);
+      std::fputs(kalvor::cli::Cp1254ToUtf8(FormatTailReport(tails)).c_str(), stdout);
+      std::vector<std::string> list = words.empty() ? DoubledStopWords() : SplitNames(words);
+      std::vector<ReleaseCount> releases = CountReleases(joinsVoice, list);
+      std::fputs(kalvor::cli::Cp1254ToUtf8(FormatReleases(releases)).c_str(), stdout);
       if (r.joins.count == 0) return Fail("the text gave no joins");
       if (maxRatio > 0 && r.joins.p95 > maxRatio * r.inside.p99)
         return Fail("joins are rough: their 95th percentile is above " + std::to_string(maxRatio) +
                     " times the 99th percentile inside units");
+      if (!tails.tails.empty())
+        return Fail(std::to_string(tails.tails.size()) +
+                    " units end in a silence and a stray fragment of sound");
+      for (const ReleaseCount& c : releases)
+        if (maxReleases >= 0 && c.releases > maxReleases)
+          return Fail("\"" + kalvor::cli::Cp1254ToUtf8(c.word) + "\" has " +
+                      std::to_string(c.releases) + " stop releases, more than " +
+                      std::to_string(maxReleases));
       return 0;
     }
     if (voice.empty() || output.empty())
@@ -130,16 +176,10 @@ int main(int argc, char** argv) {
     if (units.empty()) {
       names = AllUnitNames();
     } else {
-      std::string cur;
-      for (char c : units + ",") {
-        if (c != ',') {
-          cur += c;
-        } else if (!cur.empty()) {
-          std::string n = kalvor::cli::Utf8ToCp1254(cur);
-          if (!ParseUnitName(n)) return Fail("\"" + cur + "\" is not a unit name", 2);
-          names.push_back(n);
-          cur.clear();
-        }
+      for (const std::string& n : SplitNames(units)) {
+        if (!ParseUnitName(n))
+          return Fail("\"" + kalvor::cli::Cp1254ToUtf8(n) + "\" is not a unit name", 2);
+        names.push_back(n);
       }
     }
     auto t0 = std::chrono::steady_clock::now();
