@@ -33,10 +33,21 @@ char UpCaseTr(char c) {
   return chars::Upper(c);
 }
 
-std::string UpperCaseTr(std::string_view s) {
+namespace {
+
+// Every byte of s through one of the character tables (a template argument, so that the table
+// load stays inlined in the loop that a whole book goes through).
+template <char (*Map)(char)>
+std::string MapBytes(std::string_view s) {
   std::string out(s.size(), '\0');
-  for (std::size_t i = 0; i < s.size(); ++i) out[i] = chars::Upper(s[i]);
+  for (std::size_t i = 0; i < s.size(); ++i) out[i] = Map(s[i]);
   return out;
+}
+
+}  // namespace
+
+std::string UpperCaseTr(std::string_view s) {
+  return MapBytes<chars::Upper>(s);
 }
 
 char FoldAccent(char c) {
@@ -44,9 +55,7 @@ char FoldAccent(char c) {
 }
 
 std::string FoldUpperCaseTr(std::string_view s) {
-  std::string out(s.size(), '\0');
-  for (std::size_t i = 0; i < s.size(); ++i) out[i] = chars::FoldUpper(s[i]);
-  return out;
+  return MapBytes<chars::FoldUpper>(s);
 }
 
 void TStrPlayer::PrepareText() {

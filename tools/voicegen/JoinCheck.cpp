@@ -163,18 +163,16 @@ JoinReport CheckJoins(const std::filesystem::path& voice, std::string_view text)
       return;
     }
     if (n == 0) return;
-    auto at = [&](std::size_t i) {
-      return static_cast<std::int16_t>(s.Memory()[2 * i] | (s.Memory()[2 * i + 1] << 8));
-    };
+    const std::vector<std::int16_t> x = Samples16(s.Memory(), s.Size());
     ++r.units;
     if (havePrev) {
-      double j = std::abs(double(at(0)) - prevLast);
+      double j = std::abs(double(x[0]) - prevLast);
       joins.push_back(j);
       if (prevMidVowel) vowelJoins.push_back(j);
     }
-    for (std::size_t i = 0; i + 1 < n; ++i) inside.push_back(std::abs(double(at(i + 1)) - at(i)));
+    for (std::size_t i = 0; i + 1 < n; ++i) inside.push_back(std::abs(double(x[i + 1]) - x[i]));
     havePrev = true;
-    prevLast = at(n - 1);
+    prevLast = x[n - 1];
     prevMidVowel = EndsMidVowel(syl);
   });
   player.Speak(text);
