@@ -199,8 +199,10 @@ Carrier MakeCarrier(const UnitName& unit) {
       c.letters = "T" + u + follower(u[1]);
       c.start = {K::VowelMiddle, 1};
       // A plain stop closing the syllable ends the unit unreleased, with its closure: the stop
-      // that follows it in a word (anlattı, gitti, kitapta, bütçe) brings the one release, as a
-      // speaker makes one closure and one burst there. Released, the two units would burst twice.
+      // that follows it in a word (anlattı, gitti, bütçe) brings the one release, as espeak-ng
+      // speaks a doubled stop with one long closure and one burst. Released, the two units would
+      // burst twice. The price: the unit is the same at the end of a sentence (kitap.), where its
+      // stop is now heard by its closure and the vowel's transition alone.
       c.end = {IsPlainStopLetter(u[1]) ? K::ClosureEnd : K::LetterEnd, 2};
       break;
     case UnitForm::VV:
