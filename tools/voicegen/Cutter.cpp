@@ -153,12 +153,17 @@ class Analysis {
   static constexpr double kGapMs = 10;
 
   // Where the burst that p lies in starts: back over its rising onset, which is quieter than
-  // what counts as silence elsewhere, to the closure's near-zero samples, looking no further back
-  // than 15 ms; p itself when there is no such closure (a voiced one).
+  // what counts as silence elsewhere, to the closure: a millisecond of near-zero samples (the
+  // onset's own zero crossings are single samples), looking no further back than 15 ms; p itself
+  // when there is no such closure (a voiced one).
   std::size_t BurstOnset(std::size_t p) const {
     const auto limit = static_cast<std::size_t>(cs_.rate * 15 / 1000);
-    for (std::size_t k = p; k > 0 && p - k < limit; --k)
-      if (std::fabs(x_[k - 1]) <= kClosureFloor) return k;
+    const auto need = static_cast<std::size_t>(cs_.rate / 1000);
+    std::size_t quiet = 0;
+    for (std::size_t k = p; k > 0 && p - k < limit; --k) {
+      quiet = std::fabs(x_[k - 1]) <= kClosureFloor ? quiet + 1 : 0;
+      if (quiet >= need) return k - 1 + quiet;
+    }
     return p;
   }
   static constexpr float kClosureFloor = 2.0f;  // a closure's rounding hiss on the 16-bit scale
