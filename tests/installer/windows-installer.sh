@@ -243,6 +243,9 @@ done
 other='C:\windows\system32\other-tts.dll'
 run reg add 'HKLM\Software\Classes\CLSID\{D67C0280-C743-11CD-80E5-00AA003E4B50}\InprocServer32' \
   /ve /d "$other" /f >/dev/null 2>&1
+choices >"$work/choices-other"
+check "another run time registered: the stand-in is not offered ($(tr '\n' ' ' <"$work/choices-other"))" \
+  grep -qx 'Runtime=-1' "$work/choices-other"
 run "$setup" /S /RUNTIME
 check "the install beside another run time succeeds" test $? -eq 0
 settle
