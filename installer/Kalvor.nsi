@@ -92,12 +92,14 @@ Var LumekoStarted    ; 1 once this installation has started Lumeko
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Lumeko.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "$(RunLumeko)"
 !define MUI_FINISHPAGE_RUN_FUNCTION RunLumekoNow
-!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; The page functions belong to the page inserted next: here the finish page.
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FinishPageLeave
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -456,6 +458,14 @@ Function FinishPageShow
   ${IfNot} ${SectionIsSelected} ${SecLumeko}
     ShowWindow $mui.FinishPage.Run ${SW_HIDE}
     SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+  ${EndIf}
+FunctionEnd
+
+Function FinishPageLeave
+  ; Unticking "start Lumeko now" also says no to starting again a Lumeko that the update ended.
+  SendMessage $mui.FinishPage.Run ${BM_GETCHECK} 0 0 $0
+  ${If} $0 != ${BST_CHECKED}
+    StrCpy $LumekoWasRunning 0
   ${EndIf}
 FunctionEnd
 

@@ -102,8 +102,8 @@ bool IsBareTypingKey(std::uint32_t shortcut) {
   const std::uint32_t key = shortcut & 0x1FFF;
   if (key == 0) return false;
   if (key >= VK_F1 && key <= VK_F24) return false;
-  // Keys that neither type nor edit: pausing, the locks of the screen output, the browser, media
-  // and launch keys.
+  // Keys that neither type nor edit: Pause, Break, Scroll Lock, and the browser, media and launch
+  // keys.
   if (key == VK_PAUSE || key == VK_SCROLL || key == VK_CANCEL) return false;
   if (key >= VK_BROWSER_BACK && key <= VK_LAUNCH_APP2) return false;
   return true;
@@ -938,11 +938,13 @@ void TForm_Config::Check_GorselClick() {
 bool TForm_Config::ConfirmShortcuts() {
   const struct {
     HWND control;
+    const wchar_t* value;
     const wchar_t* command;
-  } keys[] = {{FHK_Oku, L"Okumayı Başlat"}, {FHK_Durdur, L"Okumayı Durdur"}};
+  } keys[] = {{FHK_Oku, L"skplay", L"Okumayı Başlat"}, {FHK_Durdur, L"skstop", L"Okumayı Durdur"}};
   for (const auto& key : keys) {
     const std::uint16_t shortcut = Shortcut(key.control);
-    if (!IsBareTypingKey(shortcut)) continue;
+    // A key confirmed and stored before is not asked about again.
+    if (!IsBareTypingKey(shortcut) || FSettings.ReadInteger(key.value) == shortcut) continue;
     if (ShowMessageBox(BareKeyQuestion(key.command, shortcut),
                        MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2) != IDYES) {
       SetActivePage(1);

@@ -467,6 +467,10 @@ TEST_F(ConfigTest, ABareTypingKeyIsStoredOnlyOnceTheUserConfirmsIt) {
   EXPECT_EQ(questions.size(), 2u);
   EXPECT_EQ(form.Settings().ReadInteger(L"skstop"), static_cast<std::uint32_t>('S'));
   EXPECT_FALSE(form.Visible());
+  form.ShowSettings();  // confirmed once: not asked again
+  SendMessageW(form.Button1(), BM_CLICK, 0, 0);
+  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_FALSE(form.Visible());
 
   form.SetShortcut(form.HK_Oku(), VK_F9);
   form.SetShortcut(form.HK_Durdur(), 0x4000 | 'S');
