@@ -13,6 +13,8 @@
 ;   /RUNTIME    also install the stand-in SAPI 4 run time; honoured only where no SAPI 4 run time
 ;               is registered (a real one is never replaced)
 ;   /AUTOSTART  start Lumeko with Windows
+;   /CHOICES=FILE  for the install test: writes the parts as the components page would offer them
+;               (NAME=1 chosen, 0 not, -1 not offered) to FILE and ends without installing
 ; The uninstaller takes /S too.
 
 Unicode true
@@ -82,18 +84,22 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 Var RuntimePath      ; the registered TTS enumerator's DLL, empty when there is none
 Var RealRuntime      ; 1 when that is a real SAPI 4 run time (not a stand-in)
 Var RuntimeRefused   ; 1 when /RUNTIME was asked for where a real run time is registered
+Var LumekoWasRunning ; 1 when this installation ended a running Lumeko
+Var LumekoStarted    ; 1 once this installation has started Lumeko
 
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_SMALLDESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Lumeko.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "$(RunLumeko)"
 !define MUI_FINISHPAGE_RUN_FUNCTION RunLumekoNow
-!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; The page functions belong to the page inserted next: here the finish page.
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FinishPageLeave
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -151,6 +157,7 @@ Function ${un}StopLumeko
     ${EndIf}
     ${If} $1 == 0
       DetailPrint "Lumeko..."
+      StrCpy $LumekoWasRunning 1
     ${EndIf}
     ; Posted, not sent: a hung Lumeko must not hang the installer.
     System::Call "user32::PostMessage(p r0, i ${WM_READER_QUIT}, p 0, p 0)"
@@ -225,6 +232,18 @@ FunctionEnd
     ${Else}
       !insertmacro UnselectSection ${SECTION}
     ${EndIf}
+  ${EndIf}
+!macroend
+
+; One line "NAME=STATE" of /CHOICES: 1 chosen, 0 not chosen, -1 not offered (hidden).
+!macro WriteChoice HANDLE NAME SECTION
+  SectionGetText ${SECTION} $2
+  ${If} $2 == ""
+    FileWrite ${HANDLE} "${NAME}=-1$\r$\n"
+  ${ElseIf} ${SectionIsSelected} ${SECTION}
+    FileWrite ${HANDLE} "${NAME}=1$\r$\n"
+  ${Else}
+    FileWrite ${HANDLE} "${NAME}=0$\r$\n"
   ${EndIf}
 !macroend
 
@@ -390,11 +409,40 @@ Function .onInit
     ${If} $0 == 1
       !insertmacro SelectSection ${SecRuntime}
     ${EndIf}
+    ; No run time at all: without one Kalvor stays silent, so the stand-in is chosen for the user,
+    ; who may still untick it. A silent install takes it only with /RUNTIME: administrators decide
+    ; what goes on their machines.
+    ${If} $RuntimePath == ""
+    ${AndIfNot} ${Silent}
+      !insertmacro SelectSection ${SecRuntime}
+    ${EndIf}
     ClearErrors
     ${GetOptions} $R0 "/RUNTIME" $0
     ${IfNot} ${Errors}
       !insertmacro SelectSection ${SecRuntime}
     ${EndIf}
+  ${EndIf}
+
+  ClearErrors
+  ${GetOptions} $R0 "/CHOICES=" $0
+  ${IfNot} ${Errors}
+    FileOpen $1 $0 w
+    !insertmacro WriteChoice $1 "Lumeko" ${SecLumeko}
+    !insertmacro WriteChoice $1 "Autostart" ${SecAutostart}
+    !insertmacro WriteChoice $1 "Tools" ${SecTools}
+    !insertmacro WriteChoice $1 "Runtime" ${SecRuntime}
+    FileClose $1
+    SetErrorLevel 0
+    Quit
+  ${EndIf}
+FunctionEnd
+
+; An update that ended a running Lumeko starts it again for the user, as it was before.
+Function .onInstSuccess
+  ${If} $LumekoWasRunning == 1
+  ${AndIf} $LumekoStarted != 1
+  ${AndIf} ${SectionIsSelected} ${SecLumeko}
+    Call RunLumekoNow
   ${EndIf}
 FunctionEnd
 
@@ -402,6 +450,7 @@ Function RunLumekoNow
   ; Started through Explorer, Lumeko runs as the user who logged on and not with the installer's
   ; administrator rights (an elevated program would not hear the clipboard of the others).
   Exec '"$WINDIR\explorer.exe" "$INSTDIR\Lumeko.exe"'
+  StrCpy $LumekoStarted 1
 FunctionEnd
 
 Function FinishPageShow
@@ -409,6 +458,14 @@ Function FinishPageShow
   ${IfNot} ${SectionIsSelected} ${SecLumeko}
     ShowWindow $mui.FinishPage.Run ${SW_HIDE}
     SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+  ${EndIf}
+FunctionEnd
+
+Function FinishPageLeave
+  ; Unticking "start Lumeko now" also says no to starting again a Lumeko that the update ended.
+  SendMessage $mui.FinishPage.Run ${BM_GETCHECK} 0 0 $0
+  ${If} $0 != ${BST_CHECKED}
+    StrCpy $LumekoWasRunning 0
   ${EndIf}
 FunctionEnd
 

@@ -41,6 +41,11 @@ TForm_Visuals::TForm_Visuals() {
   FBtnClose = &FButtons->Add(Box(87, 2, 13, 13));
   FBtnClose->SetCaption(L"x", FCloseFont, GetSysColor(COLOR_CAPTIONTEXT));
   FBtnClose->OnClick = [this] { btn_CloseClick(); };
+  // The pictures alone do not say what the buttons do.
+  FBtnPlay->SetHint(L"Panodaki metni oku");
+  FBtnStop->SetHint(L"Okumayı durdur");
+  FBtnProps->SetHint(L"Ayarlar");
+  FBtnClose->SetHint(L"Kapat");
 
   FMagX1 = std::make_unique<TMagX>(Handle());
   FMagX1->SetActive(true);

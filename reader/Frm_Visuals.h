@@ -37,6 +37,8 @@ class TForm_Visuals : public TForm {
   TGlyphButton& Btn_Props() const { return *FBtnProps; }
   TGlyphButton& btn_Close() const { return *FBtnClose; }
   TMagX& MagX1() const { return *FMagX1; }
+  // The tooltips of the buttons.
+  HWND ToolTip() const { return FButtons->ToolTip(); }
 
  protected:
   void WndProc(TFormMessage& message) override;

@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <climits>
+#include <cwchar>
 #include <string>
 #include <utility>
 
@@ -17,12 +19,42 @@ std::wstring WithFullStop(const std::wstring& message) {
   return message;
 }
 
+namespace {
+
+TMessageBoxFunction& MessageBoxFunction() {
+  static TMessageBoxFunction function;
+  return function;
+}
+
+}  // namespace
+
+void SetMessageBoxFunction(TMessageBoxFunction function) {
+  MessageBoxFunction() = std::move(function);
+}
+
+int ShowMessageBox(const std::wstring& text, UINT flags) noexcept {
+  // A box runs a message loop of its own: the hot keys and clipboard changes it dispatches may
+  // raise the same error again, and each would open one more box over the first.
+  static bool open = false;
+  if (open) return 0;
+  open = true;
+  int answer = 0;
+  try {
+    if (MessageBoxFunction())
+      answer = MessageBoxFunction()(text, flags);
+    else
+      answer = MessageBoxW(nullptr, text.c_str(), kApplicationTitle, flags | MB_TASKMODAL);
+  } catch (...) {
+  }
+  open = false;
+  return answer;
+}
+
 void ShowErrorBox(const std::exception& error) noexcept {
   try {
-    std::wstring text = WithFullStop(Widen(error.what()));
-    MessageBoxW(nullptr, text.c_str(), kApplicationTitle, MB_ICONERROR | MB_OK | MB_TASKMODAL);
+    ShowMessageBox(WithFullStop(Widen(error.what())), MB_ICONERROR | MB_OK);
   } catch (...) {
-    MessageBoxW(nullptr, L"Out of memory.", kApplicationTitle, MB_ICONERROR | MB_OK);
+    ShowMessageBox(L"Out of memory.", MB_ICONERROR | MB_OK);
   }
 }
 
@@ -51,6 +83,74 @@ THotKeySpec HotKeyFromShortcut(std::uint32_t shortcut) {
   if (shortcut & 0x4000) hotKey.Modifiers |= hmCtrl;
   if (shortcut & 0x8000) hotKey.Modifiers |= hmAlt;
   return hotKey;
+}
+
+std::wstring NoEngineNotice(bool runtimeFound) {
+  if (!runtimeFound)
+    return L"Bu bilgisayarda SAPI 4 çalışma ortamı bulunamadı; Lumeko bu yüzden metin okuyamaz.\n\n"
+           L"Microsoft'un SAPI 4 çalışma ortamını kurun ya da Kalvor kurulumunu yeniden "
+           L"çalıştırıp \"Yedek SAPI 4 çalışma ortamı\" seçeneğini işaretleyin. Sonra Lumeko'yu "
+           L"yeniden başlatın.";
+  return L"SAPI 4 çalışma ortamında kayıtlı bir konuşma motoru bulunamadı; Lumeko bu yüzden metin "
+         L"okuyamaz.\n\n"
+         L"Kalvor kurulumunu yeniden çalıştırın ya da başka bir SAPI 4 konuşma motoru kurun. Sonra "
+         L"Lumeko'yu yeniden başlatın.";
+}
+
+bool IsBareTypingKey(std::uint32_t shortcut) {
+  if (shortcut & 0xE000) return false;  // Shift, Ctrl or Alt
+  const std::uint32_t key = shortcut & 0x1FFF;
+  if (key == 0) return false;
+  if (key >= VK_F1 && key <= VK_F24) return false;
+  // Keys that neither type nor edit: Pause, Break, Scroll Lock, and the browser, media and launch
+  // keys.
+  if (key == VK_PAUSE || key == VK_SCROLL || key == VK_CANCEL) return false;
+  if (key >= VK_BROWSER_BACK && key <= VK_LAUNCH_APP2) return false;
+  return true;
+}
+
+namespace {
+
+// The key's name as the keyboard layout gives it ("A", "Boşluk", "Num 5"), as the hot key control
+// shows it.
+std::wstring KeyName(std::uint32_t key) {
+  UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+  LONG lparam = static_cast<LONG>(scan) << 16;
+  switch (key) {
+    case VK_INSERT:
+    case VK_DELETE:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_DIVIDE:
+      lparam |= 1L << 24;  // the keys of the extended part of the keyboard
+      break;
+    default:
+      break;
+  }
+  wchar_t name[64] = L"";
+  if (scan != 0 && GetKeyNameTextW(lparam, name, 64) > 0) return name;
+  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))
+    return std::wstring(1, static_cast<wchar_t>(key));
+  wchar_t code[16];
+  swprintf(code, 16, L"0x%02X", static_cast<unsigned>(key));
+  return code;
+}
+
+}  // namespace
+
+std::wstring BareKeyQuestion(const std::wstring& command, std::uint32_t shortcut) {
+  return L"\"" + command + L"\" kısayolu olarak tek başına \"" + KeyName(shortcut & 0x1FFF) +
+         L"\" tuşu seçildi (Ctrl, Alt ya da Shift olmadan).\n\n"
+         L"Lumeko çalıştığı sürece bu tuş bütün programlarda Lumeko'ya gider: yazı yazarken bu "
+         L"tuşla bir şey yazamazsınız.\n\n"
+         L"Bu kısayol yine de kaydedilsin mi?\n"
+         L"(Önerimiz: F tuşlarından birini ya da Ctrl veya Alt ile birlikte bir tuş seçin.)";
 }
 
 std::vector<std::wstring> SplitLines(const std::wstring& text) {
@@ -237,21 +337,24 @@ TForm_Config::TForm_Config(std::wstring settingsKey) : FSettings(std::move(setti
   FApplicationWindow = CreateWindowExW(0, L"STATIC", kApplicationTitle, WS_POPUP, 0, 0, 0, 0,
                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 
-  // Fixed single border with the system menu only, client area 300 x 262, centred, hidden.
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  RECT frame{0, 0, Scale(300), Scale(262)};
-  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
-  int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  int x = work.left + (work.right - work.left - width) / 2;
-  int y = work.top + (work.bottom - work.top - height) / 2;
-  CreateHandle(kConfigClassName, kConfigCaption, style, WS_EX_CONTROLPARENT,
-               RECT{x, y, x + width, y + height}, FApplicationWindow);
+  // Fixed single border with the system menu only, client area 300 x 262 (wider when the page
+  // names need it, see CreateControls), centred, hidden.
+  CreateHandle(kConfigClassName, kConfigCaption,
+               WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
+               RECT{0, 0, Scale(300), Scale(262)}, FApplicationWindow);
   // The icons are the window's, not its class's: they go with this window.
   SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIconLarge));
   SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIconSmall));
   CreateControls();
+  RECT frame{0, 0, Scale(300 + FWiden), Scale(262)};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_EXSTYLE)));
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 
   FPopupSub = std::make_unique<TPopupMenu>();
   FPopupSub->AddItem(kApplicationTitle, nullptr);
@@ -315,6 +418,18 @@ void TForm_Config::CreateControls() {
     item.pszText = const_cast<wchar_t*>(kPageCaptions[i]);
     TabCtrl_InsertItem(FP1, i, &item);
   }
+  // Every page name must be seen at once: a name past the strip's end hides behind scroll arrows.
+  // Where the system's font makes them wider than the strip, the window grows by the difference
+  // and its contents widen with it.
+  RECT last{}, strip{};
+  TabCtrl_GetItemRect(FP1, 3, &last);
+  GetClientRect(FP1, &strip);
+  const int missing = last.right + Scale(6) - strip.right;
+  if (missing > 0) {
+    const int dpi = Scale(96);
+    FWiden = (missing * 96 + dpi - 1) / dpi;
+    SetWindowPos(FP1, nullptr, 0, 0, Scale(289 + FWiden), Scale(193), SWP_NOMOVE | SWP_NOZORDER);
+  }
 
   // The pages lie over the tab control's display area, as children of the form, so that their
   // controls take part in the form's keyboard navigation.
@@ -350,8 +465,8 @@ void TForm_Config::CreateControls() {
   HWND page = FPages[0];
   AddControl(page, WC_STATICW, L"Konuşma Motoru", SS_LEFT, 10, 8, 200, 14);
   FCB_Motorlar = AddControl(page, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 10,
-                            23, 259, 200, kIdEngines);
-  AddControl(page, WC_BUTTONW, L"Nitelikler", BS_GROUPBOX, 10, 52, 259, 108);
+                            23, 259 + FWiden, 200, kIdEngines);
+  AddControl(page, WC_BUTTONW, L"Nitelikler", BS_GROUPBOX, 10, 52, 259 + FWiden, 108);
   struct Column {
     HWND* bar;
     HWND* max;
@@ -370,13 +485,27 @@ void TForm_Config::CreateControls() {
                              nullptr, GetModuleHandleW(nullptr), nullptr);
   for (int i = 0; i < 3; ++i) {
     const Column& c = columns[i];
-    int left = 14 + i * 85;  // each column is 85 wide, the bar in its middle
+    // Each column is 85 wide (more in a widened window), the bar in its middle.
+    const int column = 85 + FWiden / 3;
+    int left = 14 + i * column + (column - 85) / 2;
     *c.bar = AddControl(page, TRACKBAR_CLASSW, L"", TBS_VERT | TBS_BOTH | WS_TABSTOP, left + 28, 68,
                         28, 66, c.id);
     SendMessageW(*c.bar, TBM_SETLINESIZE, 0, c.lineSize);
+    FitBar(page, *c.bar);
     if (c.max != nullptr) {
       *c.max = AddControl(page, WC_STATICW, L"100", SS_LEFT, left + 57, 70, 30, 13);
       *c.min = AddControl(page, WC_STATICW, L"0", SS_LEFT, left + 57, 119, 30, 13);
+      // Beside the bar, also when it had to widen.
+      RECT bar;
+      GetWindowRect(*c.bar, &bar);
+      MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&bar), 2);
+      for (HWND label : {*c.max, *c.min}) {
+        RECT r;
+        GetWindowRect(label, &r);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+        SetWindowPos(label, nullptr, std::max(r.left, bar.right + Scale(1)), r.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      }
     }
     AddControl(page, WC_STATICW, c.caption, SS_CENTER, left, 138, 85, 14);
     if (FToolTip != nullptr) {
@@ -396,11 +525,11 @@ void TForm_Config::CreateControls() {
   // TabSheet2: "&Kısayol Tuşları".
   page = FPages[1];
   AddControl(page, WC_STATICW, L"&Okumayı &Başlat", SS_LEFT, 10, 14, 110, 14);
-  FHK_Oku = AddControl(page, HOTKEY_CLASSW, L"", WS_TABSTOP, 122, 11, 147, 21, kIdHkOku,
+  FHK_Oku = AddControl(page, HOTKEY_CLASSW, L"", WS_TABSTOP, 122, 11, 147 + FWiden, 21, kIdHkOku,
                        WS_EX_CLIENTEDGE);
   AddControl(page, WC_STATICW, L"Okumayı &Durdur", SS_LEFT, 10, 44, 110, 14);
-  FHK_Durdur = AddControl(page, HOTKEY_CLASSW, L"", WS_TABSTOP, 122, 41, 147, 21, kIdHkDurdur,
-                          WS_EX_CLIENTEDGE);
+  FHK_Durdur = AddControl(page, HOTKEY_CLASSW, L"", WS_TABSTOP, 122, 41, 147 + FWiden, 21,
+                          kIdHkDurdur, WS_EX_CLIENTEDGE);
   for (HWND hotKey : {FHK_Oku, FHK_Durdur})
     // A bare key and Shift alone are "invalid" and get no modifier in their place: a key typed
     // with Shift alone is taken without it, a bare key as typed.
@@ -408,17 +537,18 @@ void TForm_Config::CreateControls() {
   SetShortcut(FHK_Oku, kDefaultRead);
   SetShortcut(FHK_Durdur, kDefaultStop);
   FCheck_Gorsel = AddControl(page, WC_BUTTONW, L"Görsel Kontroller", BS_AUTOCHECKBOX | WS_TABSTOP,
-                             10, 80, 250, 17, kIdCheckGorsel);
+                             10, 80, 250 + FWiden, 17, kIdCheckGorsel);
   FCheck_Otomatik = AddControl(page, WC_BUTTONW, L"Otomatik Oku", BS_AUTOCHECKBOX | WS_TABSTOP, 10,
-                               104, 250, 17, kIdCheckOtomatik);
-  AddControl(page, WC_STATICW, L"(Pano değiştiği anda okumaya başlar.)", SS_LEFT, 27, 122, 245, 14);
+                               104, 250 + FWiden, 17, kIdCheckOtomatik);
+  AddControl(page, WC_STATICW, L"(Pano değiştiği anda okumaya başlar.)", SS_LEFT, 27, 122,
+             245 + FWiden, 14);
 
   // TabSheet3: "&Hakkında"; the logo is painted by the page itself.
   page = FPages[kAboutPage];
-  HWND label1 = AddControl(page, WC_STATICW, L"Lumeko V 1.1", SS_LEFT, 86, 22, 180, 24);
+  HWND label1 = AddControl(page, WC_STATICW, L"Lumeko V 1.1", SS_LEFT, 86, 22, 180 + FWiden, 24);
   SendMessageW(label1, WM_SETFONT, reinterpret_cast<WPARAM>(FTitleFont), FALSE);
-  HWND label5 =
-      AddControl(page, WC_STATICW, L"Windows için pano okuma yazılımı.", SS_LEFT, 86, 50, 180, 30);
+  HWND label5 = AddControl(page, WC_STATICW, L"Windows için pano okuma yazılımı.", SS_LEFT, 86, 50,
+                           180 + FWiden, 30);
   SendMessageW(label5, WM_SETFONT, reinterpret_cast<WPARAM>(FBoldFont), FALSE);
 
   // TabSheet4: "&Yardım".
@@ -430,17 +560,33 @@ void TForm_Config::CreateControls() {
   }
   FMemo2 = AddControl(page, WC_EDITW, help.c_str(),
                       ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, 3, 4,
-                      275, 116, kIdMemo2, WS_EX_CLIENTEDGE);
+                      275 + FWiden, 116, kIdMemo2, WS_EX_CLIENTEDGE);
   FMemo1 = AddControl(page, WC_EDITW, L"Denemek için metni buraya yazın ve kopyalayın.",
-                      ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_TABSTOP, 3, 124, 275, 38,
-                      kIdMemo1, WS_EX_CLIENTEDGE);
+                      ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_TABSTOP, 3, 124,
+                      275 + FWiden, 38, kIdMemo1, WS_EX_CLIENTEDGE);
 
-  FButton1 = AddControl(form, WC_BUTTONW, L"&Tamam", BS_DEFPUSHBUTTON | WS_TABSTOP, 136, 220, 75,
-                        25, IDOK);
-  FButton2 = AddControl(form, WC_BUTTONW, L"İ&ptal", BS_PUSHBUTTON | WS_TABSTOP, 218, 220, 75, 25,
-                        IDCANCEL);
+  FButton1 = AddControl(form, WC_BUTTONW, L"&Tamam", BS_DEFPUSHBUTTON | WS_TABSTOP, 136 + FWiden,
+                        220, 75, 25, IDOK);
+  FButton2 = AddControl(form, WC_BUTTONW, L"İ&ptal", BS_PUSHBUTTON | WS_TABSTOP, 218 + FWiden, 220,
+                        75, 25, IDCANCEL);
 
   SetActivePage(kAboutPage);
+}
+
+void TForm_Config::FitBar(HWND page, HWND bar) {
+  // The system draws the thumb at its own size, which a narrow bar cuts off at its right edge:
+  // the bar widens about its middle until the thumb has as much room on its right as on its left
+  // (where the end ticks go).
+  RECT client, thumb;
+  GetClientRect(bar, &client);
+  SendMessageW(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+  const int grow = thumb.left + thumb.right - client.right;
+  if (thumb.right <= client.right && thumb.left >= 0 && grow <= 0) return;
+  RECT r;
+  GetWindowRect(bar, &r);
+  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+  SetWindowPos(bar, nullptr, r.left - grow / 2, r.top, r.right - r.left + grow, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm_Config::FormCreate() {
@@ -464,6 +610,12 @@ void TForm_Config::FormCreate() {
   FHotKey.SetActive(true);
   FClipboardMonitor = std::make_unique<TClipboardMonitor>();
   FClipboardMonitor->OnChange = [this](TClipboardMonitor&) { ClipboardChanged(); };
+  // Told once, when the program runs: a new user would otherwise copy text and hear nothing.
+  if (NothingToReadWith()) PostMessageW(Handle(), WM_READER_NOENGINE, 0, 0);
+}
+
+bool TForm_Config::NothingToReadWith() const {
+  return !FSpeech.EnginesLoaded() || FSpeech.Engines.empty();
 }
 
 // ---- Settings ----
@@ -491,14 +643,19 @@ void TForm_Config::LoadSettings() {
 
   ApplyHotKeys();
 
-  // No stored mode at all: the first engine the run time lists. A stored name that is not
-  // installed selects nothing.
-  std::wstring name = modeName.value_or(FSpeech.Engines.empty() ? L"" : FSpeech.Engines.front());
-  std::size_t index = 0;
-  while (index < FSpeech.Engines.size() &&
-         CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, FSpeech.Engines[index].c_str(), -1,
-                        name.c_str(), -1) != CSTR_EQUAL)
-    ++index;
+  // The stored mode while the run time still lists it. Else, whether none was ever stored, an
+  // empty one was stored (confirmed while no engine was listed) or its engine has been uninstalled
+  // since: the first mode the run time lists, so that reading works at once.
+  auto position = [this](const std::wstring& name) {
+    std::size_t index = 0;
+    while (index < FSpeech.Engines.size() &&
+           CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, FSpeech.Engines[index].c_str(), -1,
+                          name.c_str(), -1) != CSTR_EQUAL)
+      ++index;
+    return index;
+  };
+  std::size_t index = modeName && !modeName->empty() ? position(*modeName) : FSpeech.Engines.size();
+  if (index == FSpeech.Engines.size() && !FSpeech.Engines.empty()) index = 0;
   if (index == FSpeech.Engines.size()) {
     SendMessageW(FCB_Motorlar, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     return;
@@ -672,6 +829,44 @@ bool TForm_Config::SelectPageByAccessKey(wchar_t key) {
   return false;
 }
 
+HWND TForm_Config::NextTabStop(HWND from, bool backwards) const {
+  std::vector<HWND> order{FP1};
+  const int page = ActivePage();
+  if (page >= 0 && page < 4)
+    // The page's controls were made in reading order, which is their order among its children.
+    for (HWND c = GetWindow(FPages[page], GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+      if ((GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(c) && IsWindowEnabled(c))
+        order.push_back(c);
+  order.push_back(FButton1);
+  order.push_back(FButton2);
+  std::size_t at = order.size();
+  for (HWND w = from; w != nullptr && w != Handle() && at == order.size(); w = GetParent(w))
+    for (std::size_t i = 0; i < order.size(); ++i)
+      if (order[i] == w) at = i;
+  if (at == order.size()) return backwards ? order.back() : order.front();
+  return order[(at + (backwards ? order.size() - 1 : 1)) % order.size()];
+}
+
+bool TForm_Config::HandleDialogKey(MSG& msg) {
+  HWND form = Handle();
+  if (!IsWindowVisible(form)) return false;
+  if (msg.hwnd == form || IsChild(form, msg.hwnd)) {
+    if (msg.message == WM_SYSCHAR && SelectPageByAccessKey(static_cast<wchar_t>(msg.wParam)))
+      return true;
+    // The pages lie above the tab strip, so the window order that the dialog keyboard handling
+    // follows would put them first; Tab goes by the order the user reads instead.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 &&
+        GetKeyState(VK_MENU) >= 0) {
+      HWND next = NextTabStop(GetFocus(), GetKeyState(VK_SHIFT) < 0);
+      SetFocus(next);
+      if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+        SendMessageW(next, EM_SETSEL, 0, -1);
+      return true;
+    }
+  }
+  return IsDialogMessageW(form, &msg) != FALSE;
+}
+
 // ---- Reading ----
 
 void TForm_Config::ReadClipboard() {
@@ -740,7 +935,29 @@ void TForm_Config::Check_GorselClick() {
     FForm_Visuals->Hide();
 }
 
+bool TForm_Config::ConfirmShortcuts() {
+  const struct {
+    HWND control;
+    const wchar_t* value;
+    const wchar_t* command;
+  } keys[] = {{FHK_Oku, L"skplay", L"Okumayı Başlat"}, {FHK_Durdur, L"skstop", L"Okumayı Durdur"}};
+  for (const auto& key : keys) {
+    const std::uint16_t shortcut = Shortcut(key.control);
+    // A key confirmed and stored before is not asked about again.
+    if (!IsBareTypingKey(shortcut) || FSettings.ReadInteger(key.value) == shortcut) continue;
+    if (ShowMessageBox(BareKeyQuestion(key.command, shortcut),
+                       MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2) != IDYES) {
+      SetActivePage(1);
+      SetFocus(key.control);
+      return false;
+    }
+  }
+  return true;
+}
+
 void TForm_Config::Button1Click() {
+  // A bare letter as a hot key would take that letter away from every program: asked first.
+  if (!ConfirmShortcuts()) return;
   SaveSettings();
   ShowWindow(Handle(), SW_HIDE);
 }
@@ -896,8 +1113,14 @@ void TForm_Config::WndProc(TFormMessage& message) {
       message.Result = kShowPlayerAnswer;
       message.Handled = true;
       break;
+    case WM_READER_NOENGINE:
+      ShowMessageBox(NoEngineNotice(FSpeech.EnginesLoaded()), MB_ICONWARNING | MB_OK);
+      message.Handled = true;
+      break;
     case WM_READER_CLIPCHANGE:
-      if (Checked(FCheck_Otomatik)) {
+      // With nothing to read with, every copy would bring the same error: the user has been
+      // told once, at the start. The read key still answers when pressed.
+      if (Checked(FCheck_Otomatik) && !NothingToReadWith()) {
         StopReading();
         ReadClipboard();
       }

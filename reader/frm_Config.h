@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,7 @@ namespace lumeko {
 constexpr UINT WM_READER_QUIT = 0x046F;        // stop reading and end the program
 constexpr UINT WM_READER_SHOWPLAYER = 0x0470;  // sent by a second start: show the player
 constexpr UINT WM_READER_CLIPCHANGE = 0x0471;  // the clipboard changed
+constexpr UINT WM_READER_NOENGINE = 0x0472;    // tell the user that nothing can be read yet
 // What the running copy answers to WM_READER_SHOWPLAYER, so that a second start knows it was heard.
 constexpr LRESULT kShowPlayerAnswer = 112;
 
@@ -42,9 +44,19 @@ inline constexpr wchar_t kSettingsKey[] = L"Software\\Verdanis\\Lumeko";
 // An error message as the user sees it: a full stop is added when the text ends in a character
 // that sorts after the full stop ("seçilmedi" gets one, "seçilemedi!" does not).
 std::wstring WithFullStop(const std::wstring& message);
+// Every message box of Lumeko goes through here, captioned with the application title: at most one
+// is open at a time. A box asked for while one is open is not shown, and the answer is then 0.
+int ShowMessageBox(const std::wstring& text, UINT flags) noexcept;
+// What shows the box (MessageBoxW when empty); tests answer in its place.
+using TMessageBoxFunction = std::function<int(const std::wstring& text, UINT flags)>;
+void SetMessageBoxFunction(TMessageBoxFunction function);
 // Shows an error in a message box captioned with the application title; the program's handler for
 // exceptions that reach a window procedure. Exception messages are UTF-8.
 void ShowErrorBox(const std::exception& error) noexcept;
+
+// What the user is told once at start when Lumeko cannot read anything: no SAPI 4 run time, or a
+// run time without a single engine.
+std::wstring NoEngineNotice(bool runtimeFound);
 
 // Shortcuts are stored as a virtual-key code (value AND 0x1FFF) with 0x2000 for Shift, 0x4000 for
 // Ctrl and 0x8000 for Alt; the hot key control speaks in its own terms.
@@ -55,6 +67,12 @@ struct THotKeySpec {
   THotKeyModifiers Modifiers;
 };
 THotKeySpec HotKeyFromShortcut(std::uint32_t shortcut);
+// A key that types something (a letter, digit, punctuation, space, a key of the number pad) or
+// edits text, with no modifier: as a system-wide hot key it is taken away from every program.
+// F-keys, keys with Ctrl, Alt or Shift, and no key at all are not.
+bool IsBareTypingKey(std::uint32_t shortcut);
+// The question asked before such a key is stored for the command named (Windows-1254 Turkish).
+std::wstring BareKeyQuestion(const std::wstring& command, std::uint32_t shortcut);
 
 // A text cut into lines at CR, LF or CR LF; a final line break ends the last line and adds none.
 std::vector<std::wstring> SplitLines(const std::wstring& text);
@@ -158,6 +176,12 @@ class TForm_Config : public TForm {
   // Alt and a page's access key ("&Ses Ayarları": S) shows that page; tells whether the key was
   // one. The program's message loop asks before the dialog keyboard handling does.
   bool SelectPageByAccessKey(wchar_t key);
+  // The next control that Tab (or Shift+Tab) reaches from the given one: the tab strip, the shown
+  // page's controls in reading order, then the buttons, and round again.
+  HWND NextTabStop(HWND from, bool backwards) const;
+  // The keyboard of the settings window while it is shown (page access keys, Tab, Enter, Esc);
+  // the program's message loop hands every message here first. True when it was taken.
+  bool HandleDialogKey(MSG& msg);
 
   // The help text of the "&Yardım" page, one entry per line.
   static const std::vector<std::wstring>& HelpLines();
@@ -170,6 +194,7 @@ class TForm_Config : public TForm {
   void CreateControls();
   HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x,
                   int y, int width, int height, int id = 0, DWORD exStyle = 0);
+  void FitBar(HWND page, HWND bar);
   void RefreshBars();
   void SetBarRange(HWND bar, std::uint32_t minimum, std::uint32_t maximum);
   void BarChanged(HWND bar);
@@ -177,6 +202,11 @@ class TForm_Config : public TForm {
   void OnCommand(WORD id, WORD code, HWND control);
   static LRESULT CALLBACK PageProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
   void PaintAboutPage(HDC dc);
+  // Asks before a bare typing key is stored as a hot key; false when the user said no (the
+  // settings window then shows that hot key control).
+  bool ConfirmShortcuts();
+  // No run time or no engine at all: nothing can be read.
+  bool NothingToReadWith() const;
 
   TSettingsKey FSettings;
   TOrvelSpeech FSpeech;
@@ -194,6 +224,8 @@ class TForm_Config : public TForm {
   HFONT FBoldFont = nullptr;
   HFONT FTitleFont = nullptr;
   HWND FToolTip = nullptr;
+  // How much wider than designed (in 96-DPI pixels) the window is, for its page names to fit.
+  int FWiden = 0;
 
   HWND FP1 = nullptr;
   HWND FPages[4] = {};

@@ -29,13 +29,7 @@ int Run() {
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     // The settings window works as a dialog: Tab moves between its controls, Enter is "&Tamam",
     // Esc "İ&ptal".
-    if (IsWindowVisible(form.Handle())) {
-      if (msg.message == WM_SYSCHAR &&
-          (msg.hwnd == form.Handle() || IsChild(form.Handle(), msg.hwnd)) &&
-          form.SelectPageByAccessKey(static_cast<wchar_t>(msg.wParam)))
-        continue;
-      if (IsDialogMessageW(form.Handle(), &msg)) continue;
-    }
+    if (form.HandleDialogKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

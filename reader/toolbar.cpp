@@ -1,5 +1,6 @@
 #include "toolbar.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <utility>
@@ -59,10 +60,44 @@ void TGlyphButton::Paint(HDC dc) const {
   DeleteDC(memory);
 }
 
+void TGlyphButton::SetHint(std::wstring hint) {
+  FHint = std::move(hint);
+  if (FButtons != nullptr) FButtons->UpdateHint(*this);
+}
+
+TGlyphButtons::~TGlyphButtons() {
+  if (FToolTip != nullptr) DestroyWindow(FToolTip);
+}
+
 TGlyphButton& TGlyphButtons::Add(RECT bounds) {
   FButtons.push_back(std::make_unique<TGlyphButton>(bounds));
   FButtons.back()->FOwner = FOwner;
+  FButtons.back()->FButtons = this;
   return *FButtons.back();
+}
+
+void TGlyphButtons::UpdateHint(const TGlyphButton& button) {
+  if (FToolTip == nullptr) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    // Always shown: the owner may be a window that never becomes active (the floating player).
+    FToolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FOwner, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    if (FToolTip == nullptr) return;
+  }
+  // The buttons have no windows: each is a tool given by its rectangle on the owner, with the
+  // owner's mouse messages relayed from HandleMessage.
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = FOwner;
+  tool.uId = reinterpret_cast<UINT_PTR>(&button);
+  SendMessageW(FToolTip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (button.FHint.empty()) return;
+  tool.rect = button.FBounds;
+  tool.lpszText = const_cast<wchar_t*>(button.FHint.c_str());
+  SendMessageW(FToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 TGlyphButton* TGlyphButtons::ButtonAt(POINT p) const {
@@ -84,8 +119,13 @@ void TGlyphButtons::SetHot(TGlyphButton* button) {
   Invalidate(button);
 }
 
-void TGlyphButtons::HandleMessage(UINT msg, WPARAM, LPARAM lparam) {
+void TGlyphButtons::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  if (FToolTip != nullptr && msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) {
+    MSG relayed{FOwner, msg, wparam, lparam, static_cast<DWORD>(GetMessageTime()), {}};
+    GetCursorPos(&relayed.pt);
+    SendMessageW(FToolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+  }
   switch (msg) {
     case WM_MOUSEMOVE:
       if (!FTrackingLeave) {

@@ -14,6 +14,8 @@
 
 namespace lumeko {
 
+class TGlyphButtons;
+
 class TGlyphButton {
  public:
   explicit TGlyphButton(RECT bounds) : FBounds(bounds) {}
@@ -35,6 +37,10 @@ class TGlyphButton {
   // The font is not owned.
   void SetCaption(std::wstring caption, HFONT font, COLORREF color);
   const std::wstring& Caption() const { return FCaption; }
+
+  // The tooltip shown while the mouse rests on the button (none when empty).
+  void SetHint(std::wstring hint);
+  const std::wstring& Hint() const { return FHint; }
 
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool value);
@@ -61,12 +67,17 @@ class TGlyphButton {
   bool FHot = false;
   bool FPressed = false;
   HWND FOwner = nullptr;
+  std::wstring FHint;
+  TGlyphButtons* FButtons = nullptr;
 };
 
 // The buttons of one owner window, and the routing of its messages to them.
 class TGlyphButtons {
  public:
   explicit TGlyphButtons(HWND owner) : FOwner(owner) {}
+  ~TGlyphButtons();
+  TGlyphButtons(const TGlyphButtons&) = delete;
+  TGlyphButtons& operator=(const TGlyphButtons&) = delete;
 
   TGlyphButton& Add(RECT bounds);
   const std::vector<std::unique_ptr<TGlyphButton>>& Buttons() const { return FButtons; }
@@ -78,11 +89,15 @@ class TGlyphButtons {
   void HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
   // Draws every button; the owner calls it from its WM_PAINT after painting its background.
   void Paint(HDC dc) const;
+  // The tooltip window of the buttons' hints (null until a button has one).
+  HWND ToolTip() const { return FToolTip; }
 
  private:
   TGlyphButton* ButtonAt(POINT p) const;
   void SetHot(TGlyphButton* button);
   void Invalidate(const TGlyphButton* button) const;
+  friend class TGlyphButton;
+  void UpdateHint(const TGlyphButton& button);
 
   HWND FOwner;
   std::vector<std::unique_ptr<TGlyphButton>> FButtons;
@@ -90,6 +105,7 @@ class TGlyphButtons {
   TGlyphButton* FPressedButton = nullptr;
   RECT FOwnerAtPress{};
   bool FTrackingLeave = false;
+  HWND FToolTip = nullptr;
 };
 
 }  // namespace lumeko

@@ -1,7 +1,8 @@
 // lumeko-driver: plays the user at a running Lumeko for the end-to-end test and the screenshot
 // script, from outside the program, as another Windows program would: clipboard, keyboard input
 // through SendInput, clicks on its controls and the tray menu. One command per start:
-//   lumeko-driver wait-ready [SECONDS]        the settings window exists
+//   lumeko-driver wait-ready [SECONDS]        the settings window exists and the program waits
+//                                             for input (its start, engine list included, is done)
 //   lumeko-driver wait-gone [SECONDS]         it no longer does (the program ended)
 //   lumeko-driver clip TEXT                   puts the text (UTF-16) on the clipboard
 //   lumeko-driver key VK                      presses and releases a key (decimal virtual-key code)
@@ -17,10 +18,14 @@
 //   lumeko-driver quit-menu                   chooses the last item of the tray menu (quit)
 //   lumeko-driver released                    exit 0 when no Lumeko window is in the clipboard
 //                                             chain and F10 and F11 are free to register
+//   lumeko-driver boxes                       prints the number of Lumeko's open message boxes,
+//                                             then the text of each on a line of its own (UTF-8)
+//   lumeko-driver close-boxes                 presses OK on every one of them
 // Exit code 0 on success; a failure prints what was missing and exits 1.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -182,6 +187,52 @@ int Released() {
   return 0;
 }
 
+struct BoxSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectBox(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<BoxSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = L"";
+  GetClassNameW(window, name, 64);
+  if (owner == s->pid && std::wstring(name) == L"#32770" && IsWindowVisible(window))
+    s->found.push_back(window);
+  return TRUE;
+}
+
+// The dialog boxes (message boxes) that the running Lumeko has open.
+std::vector<HWND> MessageBoxes() {
+  BoxSearch search{0, {}};
+  GetWindowThreadProcessId(Settings(), &search.pid);
+  EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int Boxes() {
+  std::vector<HWND> boxes = MessageBoxes();
+  std::printf("%u\n", static_cast<unsigned>(boxes.size()));
+  for (HWND box : boxes) {
+    // A message box's text is its static control 0xFFFF.
+    wchar_t text[2048] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 2048);
+    for (wchar_t* c = text; *c; ++c)
+      if (*c == L'\r' || *c == L'\n') *c = L' ';
+    char utf8[8192] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::printf("%s\n", utf8);
+  }
+  return 0;
+}
+
+int CloseBoxes() {
+  for (HWND box : MessageBoxes()) PostMessageW(box, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 100 && !MessageBoxes().empty(); ++i) Sleep(50);
+  return MessageBoxes().empty() ? 0 : Fail(L"a message box stayed open");
+}
+
 HWND Named(const std::wstring& which) {
   if (which == L"settings") return Settings();
   if (which == L"player") return Player();
@@ -194,10 +245,22 @@ int Run(int argc, wchar_t** argv) {
   auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
   auto number = [&](int i, double fallback) { return i < argc ? _wtof(argv[i]) : fallback; };
 
-  if (command == L"wait-ready")
-    return WaitFor([] { return Settings() != nullptr; }, number(2, 30))
-               ? 0
-               : Fail(L"the settings window did not appear");
+  if (command == L"wait-ready") {
+    const double seconds = number(2, 30);
+    const DWORD total = static_cast<DWORD>(seconds * 1000);
+    const DWORD start = GetTickCount();
+    if (!WaitFor([] { return Settings() != nullptr; }, seconds))
+      return Fail(L"the settings window did not appear");
+    // The window is made before the engines are listed and selected: ready is when the program
+    // has come to its message loop.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(Settings(), &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    if (process == nullptr) return Fail(L"cannot open the Lumeko process");
+    DWORD idle = WaitForInputIdle(process, total - std::min(GetTickCount() - start, total));
+    CloseHandle(process);
+    return idle == 0 ? 0 : Fail(L"Lumeko did not come to wait for input");
+  }
   if (command == L"wait-gone")
     return WaitFor([] { return Settings() == nullptr; }, number(2, 30))
                ? 0
@@ -279,6 +342,8 @@ int Run(int argc, wchar_t** argv) {
   }
   if (command == L"quit-menu") return QuitMenu();
   if (command == L"released") return Released();
+  if (command == L"boxes") return Boxes();
+  if (command == L"close-boxes") return CloseBoxes();
   return Fail(L"unknown command " + command);
 }
 

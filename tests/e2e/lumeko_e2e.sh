@@ -6,8 +6,11 @@
 # in (tr_TR.UTF-8: ANSI code page 1254; en_US.UTF-8: 1252, where Turkish letters must survive all
 # the same).
 #
-# In a fresh prefix only the shipped files are installed: the engine and the stand-in SAPI 4 run
-# time are registered, the audio destination writes a WAV file instead of playing. Then:
+# In a fresh prefix only the shipped files are installed, first without a SAPI 4 run time:
+#  0. Lumeko starts and says once what is missing; copies and the read key add no box to it, and
+#     once it is closed copies bring none.
+# Then the stand-in SAPI 4 run time is registered too, the audio destination writes a WAV file
+# instead of playing, and:
 #  1. Lumeko starts with no settings at all; Turkish text put on the clipboard by another program
 #     is read automatically: the WAV receives exactly what `kalvor say` makes of that text;
 #  2. the read key F10 (SendInput) reads it again: the same samples once more;
@@ -16,7 +19,9 @@
 #  4. a second start shows the player of the running copy and ends at once, leaving the check box;
 #  5. changed settings and "&Tamam" store the settings under HKEY_CURRENT_USER;
 #  6. the tray menu's quit ends the program, which leaves the clipboard chain and the hot keys;
-#  7. a restart restores the stored settings.
+#  7. a restart restores the stored settings;
+#  8. a stored engine mode name that is empty, or names an engine that is no longer there, reads
+#     with the first listed mode.
 set -uo pipefail
 
 bin=$(realpath "${1:?usage: lumeko_e2e.sh BIN_DIR LOCALE [WORK_DIR]}")
@@ -109,6 +114,34 @@ quit_lumeko() {
 step "installing the build output into a fresh prefix ($LC_ALL)"
 mkdir -p "$work/app"
 cp "$bin"/{Lumeko.exe,Kalvor.dll,ORVDAT1.SPD,ORVDAT2.SPD,sapi4rt.dll,kalvor-reg.exe,kalvor.exe,lumeko-driver.exe} "$work/app/"
+run "$work/app/kalvor-reg.exe" install --dll "$(winpath "$work/app/Kalvor.dll")" ||
+  { echo "lumeko_e2e: registration failed" >&2; exit 1; }
+
+text='Merhaba dünya! Çığ, ışık ve güneş; şu İstanbul öğleden sonra çok güzel.'
+
+step "0. no SAPI 4 run time: one message at the start, none per copy"
+boxes() { driver boxes | head -n 1; }
+wait_boxes() {  # wait_boxes COUNT SECONDS
+  for _ in $(seq 1 $(($2 * 5))); do [ "$(boxes)" = "$1" ] && return 0; sleep 0.2; done
+  return 1
+}
+start_lumeko
+check "one message box comes at the start" wait_boxes 1 60
+driver boxes >"$work/boxes.txt"
+check "it tells what to do ($(tail -n +2 "$work/boxes.txt"))" \
+  grep -q "SAPI 4 çalışma ortamı" "$work/boxes.txt"
+driver clip "$text"
+driver clip "$text"
+driver key 121 >/dev/null   # F10
+sleep 3
+check "copies and the read key add no box while it is open" test "$(boxes)" = 1
+check "OK closes it" driver close-boxes
+driver clip "$text"
+driver clip "$text"
+sleep 3
+check "copies bring no box once it is closed" test "$(boxes)" = 0
+check "Çıkış ends the program" quit_lumeko
+run reg delete 'HKCU\Software\Verdanis\Lumeko' /f >/dev/null 2>&1  # step 1 starts with none
 run "$work/app/kalvor-reg.exe" install --dll "$(winpath "$work/app/Kalvor.dll")" --runtime \
   --runtime-dll "$(winpath "$work/app/sapi4rt.dll")" || { echo "lumeko_e2e: registration failed" >&2; exit 1; }
 # The stand-in run time writes what it would play, in real time, so that a stop can land in the
@@ -117,7 +150,6 @@ export KALVOR_AUDIO_WAV
 KALVOR_AUDIO_WAV=$(winpath "$work/lumeko.wav")
 export KALVOR_AUDIO_PACE=1
 
-text='Merhaba dünya! Çığ, ışık ve güneş; şu İstanbul öğleden sonra çok güzel.'
 long_text="$text Bugün 25 Mart 2024, saat 14.30. Pano okuma yazılımı bu metni baştan sona seslendirmeye çalışıyor, ama durdur tuşu onu yarıda kesecek. Türkçe harfler: ç, ğ, ı, İ, ö, ş, ü. Bir, iki, üç, dört, beş, altı, yedi, sekiz, dokuz, on."
 printf '%s' "$text" >"$work/text.txt"
 printf '%s' "$long_text" >"$work/long.txt"
@@ -128,8 +160,8 @@ run "$work/app/kalvor.exe" say -o "$(winpath "$work/long.wav")" -f "$(winpath "$
 
 step "1. first start, no settings: copying Turkish text reads it"
 start_lumeko
-check "the first engine is selected with no settings stored" \
-  test -n "$(driver engine)"
+first_engine=$(driver engine)
+check "the first engine is selected with no settings stored" test -n "$first_engine"
 driver clip "$text"
 if wait_wav_settled 0 60; then
   check "the WAV holds exactly what kalvor say makes of the text" \
@@ -207,6 +239,25 @@ else
   fail "nothing was read after the restart"
 fi
 check "Çıkış ends the program again" quit_lumeko
+
+step "8. an empty or stale stored engine mode reads with the first listed mode"
+for stored in "" "Kaldırılmış Motor"; do
+  run reg delete 'HKCU\Software\Verdanis\Lumeko' /f >/dev/null 2>&1
+  run reg add 'HKCU\Software\Verdanis\Lumeko' /v EngModeName /t REG_SZ /d "$stored" /f >/dev/null 2>&1
+  rm -f "$work/lumeko.wav"
+  start_lumeko
+  check "\"$stored\" selects the first mode" test -n "$(driver engine)"
+  check "... the one selected with no settings at all" test "$(driver engine)" = "$first_engine"
+  driver clip "$text"
+  if wait_wav_settled 0 60; then
+    check "... and the clipboard is read with it" \
+      python3 "$here/wav.py" same "$work/lumeko.wav" "$work/ref.wav"
+  else
+    fail "nothing was read with the stored engine mode \"$stored\""
+  fi
+  check "no message box came" test "$(boxes)" = 0
+  check "Çıkış ends the program" quit_lumeko
+done
 
 echo
 if [ $failures -eq 0 ]; then echo "lumeko_e2e ($LC_ALL): all checks passed"; else echo "lumeko_e2e ($LC_ALL): $failures checks failed"; fi

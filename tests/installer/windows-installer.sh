@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # The Windows installer as a user meets it, under Wine, in a fresh prefix:
+#  0. where no SAPI 4 run time is registered, the stand-in run time is chosen on the components
+#     page (read through the installer's /CHOICES test hook), but not for a silent install;
 #  1. a silent install (/S, with the stand-in SAPI 4 run time and Lumeko's start with Windows);
 #  2. the installed files, shortcuts and registration (kalvor-reg status); a reinstallation keeps
 #     the parts chosen before;
 #  3. kalvor-sapi say speaks through the installed engine and run time (audio into a WAV file
 #     through the stand-in run time's WAV mode), with the same samples as the installed kalvor.exe;
-#  4. the installed Lumeko finds the Kalvor voice through the run time and reads the clipboard;
+#  4. the installed Lumeko finds the Kalvor voice through the run time and reads the clipboard; an
+#     update while it runs ends it and starts it again;
 #  5. a silent uninstall while Lumeko runs: Lumeko is stopped, and no file and no key of ours is
 #     left (the prefix's files and registry compared with their state before the install);
-#  6. where another SAPI 4 run time is registered, /RUNTIME does not put the stand-in over it,
-#     and the uninstall leaves it alone.
+#  6. where another SAPI 4 run time is registered, the stand-in is not offered, /RUNTIME does not
+#     put it over the other one, and the uninstall leaves it alone.
 #   windows-installer.sh SETUP.exe BITS [LUMEKO_DRIVER.exe]
 # BITS is 64 for the win64 tree's test installer (wine64); 32 needs 32-bit Wine. Exit 125 (skipped)
 # where this machine cannot run that Wine.
@@ -101,6 +104,23 @@ cp "$prefix/user.reg" "$work/user-before.reg"
 check "no SAPI 4 run time in the fresh prefix" hasnt "$work/system-before.reg" \
   "{D67C0280-C743-11CD-80E5-00AA003E4B50}"
 
+# The parts the components page offers, without installing anything.
+choices() {  # choices [OPTIONS...]: prints the NAME=STATE lines
+  rm -f "$work/choices.txt"
+  run "$setup" "$@" "/CHOICES=$(winpath "$work/choices.txt")" >/dev/null 2>&1
+  tr -d '\r' <"$work/choices.txt" 2>/dev/null
+}
+choices >"$work/choices-ui"
+check "no run time: the components page offers the stand-in run time, chosen ($(tr '\n' ' ' <"$work/choices-ui"))" \
+  grep -qx 'Runtime=1' "$work/choices-ui"
+choices /S >"$work/choices-silent"
+check "... but a silent install takes it only with /RUNTIME ($(tr '\n' ' ' <"$work/choices-silent"))" \
+  grep -qx 'Runtime=0' "$work/choices-silent"
+choices /S /RUNTIME >"$work/choices-runtime"
+check "... which chooses it" grep -qx 'Runtime=1' "$work/choices-runtime"
+settle
+check "the choices alone install nothing" test ! -e "$prefix/drive_c/Program Files/Kalvor"
+
 run "$setup" /S /RUNTIME /AUTOSTART
 check "the silent install succeeds" test $? -eq 0
 settle
@@ -183,18 +203,24 @@ if [ -n "$driver_exe" ]; then
   run reg query 'HKCU\Software\Verdanis\Lumeko' >"$work/settings" 2>&1
   check "Lumeko keeps its settings under HKCU\\Software\\Verdanis\\Lumeko" \
     has "$work/settings" "autoplay"
+
+  # An update while Lumeko runs: it is ended for the files to be replaced, and started again.
+  run "$setup" /S
+  check "an update while Lumeko runs succeeds" test $? -eq 0
+  for _ in $(seq 1 60); do kill -0 "$lumeko_pid" 2>/dev/null || break; sleep 0.5; done
+  check "the update ended the running Lumeko" bash -c "! kill -0 $lumeko_pid 2>/dev/null"
+  wait "$lumeko_pid" 2>/dev/null
+  lumeko_pid=""
+  check "... which had spoken a sentence" wav check "$work/lumeko.wav" 0.5
+  check "... and started it again" driver wait-ready 90
 fi
 
 # 5. The silent uninstall, with Lumeko still running.
 run "$dir/Uninstall.exe" /S
 check "the silent uninstall starts" test $? -eq 0
 settle
-if [ -n "$lumeko_pid" ]; then
-  for _ in $(seq 1 60); do kill -0 "$lumeko_pid" 2>/dev/null || break; sleep 0.5; done
-  check "the uninstaller stopped the running Lumeko" bash -c "! kill -0 $lumeko_pid 2>/dev/null"
-  wait "$lumeko_pid" 2>/dev/null
-  lumeko_pid=""
-  check "... which had spoken a sentence" wav check "$work/lumeko.wav" 0.5
+if [ -n "$driver_exe" ]; then
+  check "the uninstaller stopped the running Lumeko" driver wait-gone 30
 fi
 check "the install folder is gone" test ! -e "$dir"
 files >"$work/files-after"
@@ -217,6 +243,9 @@ done
 other='C:\windows\system32\other-tts.dll'
 run reg add 'HKLM\Software\Classes\CLSID\{D67C0280-C743-11CD-80E5-00AA003E4B50}\InprocServer32' \
   /ve /d "$other" /f >/dev/null 2>&1
+choices >"$work/choices-other"
+check "another run time registered: the stand-in is not offered ($(tr '\n' ' ' <"$work/choices-other"))" \
+  grep -qx 'Runtime=-1' "$work/choices-other"
 run "$setup" /S /RUNTIME
 check "the install beside another run time succeeds" test $? -eq 0
 settle

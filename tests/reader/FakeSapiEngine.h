@@ -49,6 +49,8 @@ class FakeSapiEngine {
   Log log;
   Limits defaults;
   bool failSelect = false;
+  // As on a machine without a SAPI 4 run time: the enumerator's class is not registered.
+  bool noRunTime = false;
   int selections = 0;
   std::string selectedName;
 
@@ -263,6 +265,8 @@ class FakeSapiEngine {
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+      *out = nullptr;
+      if (!audio && owner->noRunTime) return REGDB_E_CLASSNOTREG;
       IUnknown* object =
           audio ? static_cast<IUnknown*>(new Audio) : static_cast<IUnknown*>(new Enum(*owner));
       HRESULT hr = object->QueryInterface(iid, out);

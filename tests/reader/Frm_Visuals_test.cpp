@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "TestWindows.h"
@@ -77,6 +79,31 @@ TEST_F(PlayerTest, EachButtonRaisesItsOwnEvent) {
   Click(player_.Btn_Props());
   EXPECT_EQ(events_, "play stop props ");
   EXPECT_TRUE(player_.Visible());
+}
+
+TEST_F(PlayerTest, EachButtonHasATooltipOverItsOwnRectangle) {
+  HWND tip = player_.ToolTip();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 4);
+  const struct {
+    const TGlyphButton& button;
+    const wchar_t* hint;
+  } expected[] = {{player_.Btn_Play(), L"Panodaki metni oku"},
+                  {player_.Btn_Stop(), L"Okumayı durdur"},
+                  {player_.Btn_Props(), L"Ayarlar"},
+                  {player_.btn_Close(), L"Kapat"}};
+  for (const auto& e : expected) {
+    wchar_t text[80] = L"";
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = player_.Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(&e.button);
+    tool.lpszText = text;
+    ASSERT_TRUE(SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)));
+    EXPECT_EQ(std::wstring(text), e.hint);
+    RECT bounds = e.button.Bounds();
+    EXPECT_TRUE(EqualRect(&tool.rect, &bounds));
+  }
 }
 
 TEST_F(PlayerTest, TheCrossHidesThePlayerAndTellsTheSettingsWindow) {

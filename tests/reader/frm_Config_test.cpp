@@ -96,6 +96,52 @@ TEST(SplitLines, CutsAtCrLfOrCrLfAndAddsNoLineForAFinalBreak) {
   for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << test::Narrow(c.text);
 }
 
+TEST(MessageBoxes, OnlyOneIsOpenAtATime) {
+  std::vector<std::wstring> shown;
+  int nestedAnswer = -1;
+  SetMessageBoxFunction([&](const std::wstring& text, UINT) {
+    shown.push_back(text);
+    // The box's own message loop dispatches a hot key whose reading fails again.
+    if (shown.size() == 1) nestedAnswer = ShowMessageBox(L"ikinci", MB_OK);
+    return IDOK;
+  });
+  EXPECT_EQ(ShowMessageBox(L"birinci", MB_OK), IDOK);
+  EXPECT_EQ(shown, std::vector<std::wstring>{L"birinci"});
+  EXPECT_EQ(nestedAnswer, 0);
+  // Once it is closed, the next one shows.
+  ShowErrorBox(kalvor::Exception("Konuşma Motoru seçilmedi"));
+  EXPECT_EQ(shown.back(), L"Konuşma Motoru seçilmedi.");
+  SetMessageBoxFunction(nullptr);
+}
+
+TEST(Shortcuts, OnlyBareTypingKeysAskBeforeTheyAreStored) {
+  struct Case {
+    std::uint32_t shortcut;
+    bool asks;
+  };
+  const Case cases[] = {
+      {'A', true},
+      {'7', true},
+      {VK_SPACE, true},
+      {VK_OEM_PERIOD, true},
+      {VK_NUMPAD5, true},
+      {VK_RETURN, true},
+      {VK_LEFT, true},
+      {VK_F10, false},
+      {VK_F24, false},
+      {0x4000 | 'A', false},
+      {0x8000 | 'A', false},
+      {0x2000 | 'A', false},
+      {0, false},
+      {VK_PAUSE, false},
+      {VK_MEDIA_PLAY_PAUSE, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsBareTypingKey(c.shortcut), c.asks) << c.shortcut;
+  const std::wstring question = BareKeyQuestion(L"Okumayı Başlat", 'B');
+  EXPECT_NE(question.find(L"\"Okumayı Başlat\""), std::wstring::npos);
+  EXPECT_NE(question.find(L"\"B\""), std::wstring::npos);
+}
+
 // ---- Registry ----
 
 const wchar_t kTestKey[] = L"Software\\Verdanis\\LumekoTest";
@@ -167,6 +213,7 @@ class ConfigTest : public ::testing::Test {
     form_.reset();
     engine_.reset();
     SetExceptionHandler(nullptr);
+    SetMessageBoxFunction(nullptr);
     DeleteTestKeys();
     CoUninitialize();
   }
@@ -279,19 +326,68 @@ TEST_F(ConfigTest, StoredSettingsReachTheModeThatIsSelectedLast) {
   EXPECT_EQ(form.HotKey().HotKeys()[1].Key, 0);
 }
 
-TEST_F(ConfigTest, AStoredEngineThatIsNotInstalledSelectsNothingAndReadingSaysSo) {
-  TSettingsKey(kTestKey).WriteString(L"EngModeName", L"Kaldırılmış Motor");
-  TForm_Config& form = Start();
-  EXPECT_EQ(engine_->selections, 0);
-  EXPECT_EQ(Selected(form.CB_Motorlar()), -1);
-  test::Pump(200);
-  errors_.clear();
-  SendMessageW(form.Handle(), WM_READER_CLIPCHANGE, 0, 0);
-  ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_EQ(WithFullStop(Widen(errors_[0])), L"Konuşma Motoru seçilmedi.");
-  // The rest of the program works: hot keys and clipboard monitor.
-  EXPECT_TRUE(form.HotKey().Active());
-  EXPECT_NE(form.ClipboardMonitor(), nullptr);
+// A name stored empty ("&Tamam" while no engine was listed) or one whose engine has gone since
+// behaves as no name at all: the first listed mode reads.
+TEST_F(ConfigTest, AnEmptyOrStaleStoredEngineFallsBackOnTheFirstListedMode) {
+  for (const wchar_t* stored : {L"", L"Kaldırılmış Motor"}) {
+    TSettingsKey(kTestKey).WriteString(L"EngModeName", stored);
+    engine_.reset();
+    StartEngine();
+    TForm_Config& form = Start();
+    EXPECT_TRUE(errors_.empty()) << errors_.front();
+    EXPECT_EQ(engine_->selections, 1);
+    EXPECT_EQ(engine_->selectedName, "Kalvor Erkek");
+    EXPECT_EQ(Selected(form.CB_Motorlar()), 0);
+    form.SpeakText(L"Okunur");
+    EXPECT_EQ(engine_->log.texts, std::vector<std::wstring>{L"Okunur\r\n"});
+    form_.reset();
+  }
+}
+
+// Without a run time, or with one that lists no engine, the user is told once what to do; copies
+// bring no box each, and an error while a box is open adds none.
+TEST_F(ConfigTest, NothingToReadWithIsToldOnceAtStartAndNotAtEveryCopy) {
+  for (bool runTime : {false, true}) {
+    std::vector<std::wstring> boxes;
+    SetMessageBoxFunction([&](const std::wstring& text, UINT) {
+      boxes.push_back(text);
+      // While the notice is open, copies and the read key arrive through its message loop.
+      SendMessageW(form_->Handle(), WM_READER_CLIPCHANGE, 0, 0);
+      try {
+        form_->HotKeyHotKey(0);
+      } catch (const std::exception& e) {
+        ShowException(e);  // as the window procedure of the hot key does
+      }
+      return IDOK;
+    });
+    SetExceptionHandler([](const std::exception& e) { ShowErrorBox(e); });
+    StartEngine(runTime ? std::vector<std::string>{} : std::vector<std::string>{"Kalvor Erkek"});
+    engine_->noRunTime = !runTime;
+    TForm_Config& form = Start();
+    EXPECT_EQ(Selected(form.CB_Motorlar()), -1);
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }));
+    test::Pump(100);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], NoEngineNotice(runTime));
+    // Automatic reading stays quiet; the read key, pressed on purpose, says why nothing is read.
+    SetMessageBoxFunction([&](const std::wstring& text, UINT) {
+      boxes.push_back(text);
+      return IDOK;
+    });
+    PutOnClipboard(L"Kopyalanan");
+    test::Pump(300);
+    SendMessageW(form.Handle(), WM_READER_CLIPCHANGE, 0, 0);
+    EXPECT_EQ(boxes.size(), 1u);
+    try {
+      form.HotKeyHotKey(0);
+    } catch (const std::exception& e) {
+      ShowException(e);
+    }
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1], runTime ? L"Konuşma Motoru seçilmedi." : L"Konuşma Motoru yüklenedi.");
+    form_.reset();
+    engine_.reset();
+  }
 }
 
 TEST_F(ConfigTest, AnEngineThatCannotBeStartedIsReportedAndTheStartGoesOn) {
@@ -339,6 +435,49 @@ TEST_F(ConfigTest, OkStoresEverySettingForTheUserAndARestartRestoresIt) {
   EXPECT_EQ(form.Shortcut(form.HK_Oku()), 0x4000 | 'R');
   EXPECT_TRUE(form.Checked(form.Check_Gorsel()));
   EXPECT_FALSE(form.Checked(form.Check_Otomatik()));
+}
+
+// A bare letter as the read key would take that letter from every program: "&Tamam" asks first,
+// and "no" stores nothing and shows the key. F-keys and keys with a modifier are not asked about.
+TEST_F(ConfigTest, ABareTypingKeyIsStoredOnlyOnceTheUserConfirmsIt) {
+  std::vector<std::wstring> questions;
+  int answer = IDNO;
+  SetMessageBoxFunction([&](const std::wstring& text, UINT flags) {
+    questions.push_back(text);
+    EXPECT_EQ(flags & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));  // "no" is the default
+    return answer;
+  });
+  TForm_Config& form = Start();
+  form.ShowSettings();
+  form.SetActivePage(0);
+  form.SetShortcut(form.HK_Durdur(), 'S');
+  SendMessageW(form.Button1(), BM_CLICK, 0, 0);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_NE(questions[0].find(L"Okumayı Durdur"), std::wstring::npos);
+  EXPECT_FALSE(form.Settings().ReadInteger(L"skstop"));
+  EXPECT_FALSE(form.Settings().ReadString(L"EngModeName"));
+  EXPECT_TRUE(form.Visible());
+  EXPECT_EQ(form.ActivePage(), 1);
+  EXPECT_EQ(GetFocus(), form.HK_Durdur());
+  EXPECT_EQ(form.HotKey().HotKeys()[1].Key, 86);  // F11 still stops
+
+  answer = IDYES;
+  SendMessageW(form.Button1(), BM_CLICK, 0, 0);
+  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_EQ(form.Settings().ReadInteger(L"skstop"), static_cast<std::uint32_t>('S'));
+  EXPECT_FALSE(form.Visible());
+  form.ShowSettings();  // confirmed once: not asked again
+  SendMessageW(form.Button1(), BM_CLICK, 0, 0);
+  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_FALSE(form.Visible());
+
+  form.SetShortcut(form.HK_Oku(), VK_F9);
+  form.SetShortcut(form.HK_Durdur(), 0x4000 | 'S');
+  form.ShowSettings();
+  SendMessageW(form.Button1(), BM_CLICK, 0, 0);
+  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_EQ(form.Settings().ReadInteger(L"skstop"), 0x4000u | 'S');
 }
 
 TEST_F(ConfigTest, CancelRestoresTheStoredValuesAndTheStoredEngine) {
@@ -542,6 +681,92 @@ TEST_F(ConfigTest, AltAndAPageAccessKeyShowsThatPage) {
     EXPECT_EQ(form.ActivePage(), c.page) << static_cast<char>(c.key);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(IsWindowVisible(form.Page(i)) != FALSE, i == c.page);
   }
+}
+
+// Every tab fits on the one row of the strip, every bar's thumb lies whole inside its bar and the
+// bars inside their page.
+TEST_F(ConfigTest, AllTabsAndWholeBarsAreShown) {
+  TForm_Config& form = Start();
+  form.ShowSettings();
+  form.SetActivePage(0);
+  RECT strip;
+  GetClientRect(form.P1(), &strip);
+  EXPECT_EQ(SendMessageW(form.P1(), TCM_GETROWCOUNT, 0, 0), 1);
+  for (int i = 0; i < 4; ++i) {
+    RECT tab{};
+    ASSERT_TRUE(SendMessageW(form.P1(), TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&tab)));
+    EXPECT_LE(tab.right, strip.right - 4) << "tab " << i;  // no scroll arrows over it
+  }
+  RECT page;
+  GetClientRect(form.Page(0), &page);
+  for (HWND bar : {form.PitchBar(), form.SpeedBar(), form.VolumeBar()}) {
+    RECT client, thumb;
+    GetClientRect(bar, &client);
+    SendMessageW(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    EXPECT_GE(thumb.left, client.left);
+    EXPECT_LE(thumb.right, client.right);
+    RECT onPage;
+    GetWindowRect(bar, &onPage);
+    MapWindowPoints(nullptr, form.Page(0), reinterpret_cast<POINT*>(&onPage), 2);
+    EXPECT_LE(onPage.right, page.right);
+    EXPECT_LE(onPage.bottom, page.bottom);
+  }
+}
+
+// Tab goes from the tab strip through the shown page's controls, top to bottom and left to right,
+// to the buttons and round again; Shift+Tab goes back.
+TEST_F(ConfigTest, TabGoesFromTheStripThroughThePageInReadingOrderToTheButtons) {
+  TForm_Config& form = Start();
+  form.ShowSettings();
+  auto readingOrder = [](HWND a, HWND b) {
+    RECT ra, rb;
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return ra.bottom <= rb.top || (ra.top < rb.bottom && ra.left < rb.left);
+  };
+  const std::size_t expectedControls[4] = {4, 4, 0, 2};
+  for (int page = 0; page < 4; ++page) {
+    form.SetActivePage(page);
+    std::vector<HWND> walk{form.P1()};
+    for (HWND w = form.NextTabStop(form.P1(), false); w != form.P1() && walk.size() < 20;
+         w = form.NextTabStop(w, false))
+      walk.push_back(w);
+    ASSERT_EQ(walk.size(), expectedControls[page] + 3) << "page " << page;
+    EXPECT_EQ(walk[walk.size() - 2], form.Button1());
+    EXPECT_EQ(walk.back(), form.Button2());
+    for (std::size_t i = 1; i + 2 < walk.size(); ++i) {
+      EXPECT_EQ(GetParent(walk[i]), form.Page(page));
+      if (i > 1) {
+        EXPECT_TRUE(readingOrder(walk[i - 1], walk[i])) << "page " << page << " " << i;
+      }
+    }
+    for (std::size_t i = 1; i < walk.size(); ++i)
+      EXPECT_EQ(form.NextTabStop(walk[i], true), walk[i - 1]);
+    EXPECT_EQ(form.NextTabStop(form.P1(), true), form.Button2());
+  }
+
+  // At the keyboard, through the program's own dialog keyboard handling.
+  form.SetActivePage(0);
+  SetForegroundWindow(form.Handle());
+  SetFocus(form.P1());
+  auto pumpDialog = [&] {
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < 300) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (!form.HandleDialogKey(msg)) {
+          TranslateMessage(&msg);
+          DispatchMessageW(&msg);
+        }
+      Sleep(5);
+    }
+  };
+  test::PressKey(VK_TAB);
+  pumpDialog();
+  EXPECT_EQ(GetFocus(), form.CB_Motorlar());
+  test::PressKey(VK_TAB, {VK_SHIFT});
+  pumpDialog();
+  EXPECT_EQ(GetFocus(), form.P1());
 }
 
 TEST_F(ConfigTest, TheHelpPageSelectsTheTestTextReadyForTyping) {
