@@ -491,6 +491,15 @@ TEST_F(SapiClientTest, MarksAndUnusedTagsLeaveTheSamplesAlone) {
       Ptr<ITTSCentralW> central;
       ASSERT_EQ(enumW->Select(kalvor::KalvorModeMale, central.Out(), audio.Get()), S_OK);
       ASSERT_EQ(SayTagged(central.Get(), text, &sink, flags), S_OK);
+      // A mode that goes resets its destination: what was not written yet would be lost.
+      Ptr<IAudio> device;
+      ASSERT_EQ(audio->QueryInterface(IID_IAudio, device.OutVoid()), S_OK);
+      Pump(10000, [&] {
+        QWORD played = 0, total = 0;
+        device->PosnGet(&played);
+        device->TotalGet(&total);
+        return played >= total;
+      });
     }
     audio.Reset();
     EXPECT_EQ(sink.Marks().size(), flags ? 3u : 0u);
