@@ -270,5 +270,56 @@ TEST_F(ModeTaggedTest, PauseAndResumeKeepTheMarks) {
   sink->Release();
 }
 
+// A screen reader reads on when it hears the last mark of a text: the next text, given from inside
+// that mark's call, takes over; each text starts and ends once, and the marks of both come in
+// order.
+TEST_F(ModeTaggedTest, NextTextFromTheLastMarkReadsOn) {
+  std::vector<std::string> journal;
+  auto* first = new RecordingBufSink;
+  auto* second = new RecordingBufSink;
+  first->journal = second->journal = &journal;
+  first->name = "first";
+  second->name = "second";
+  HRESULT inner = E_UNEXPECTED;
+  first->onBookMark = [&](DWORD mark) {
+    if (mark == 2) inner = SayTagged(L"\\Mrk=3\\Ay\u015Fe gitti.\\Mrk=4\\", second);
+  };
+  EXPECT_EQ(SayTagged(L"\\Mrk=1\\Ali geldi.\\Mrk=2\\", first), S_OK);
+  EXPECT_EQ(inner, S_OK);
+  std::vector<std::string> seen;
+  for (const std::string& e : journal)
+    if (e.find("WordPosition") == std::string::npos) seen.push_back(e);
+  EXPECT_EQ(seen, (std::vector<std::string>{"first Started", "first BookMark 1", "first BookMark 2",
+                                            "first Done 0", "second Started", "second BookMark 3",
+                                            "second BookMark 4", "second Done 0"}));
+  EXPECT_EQ(first->RefCount(), 1);
+  EXPECT_EQ(second->RefCount(), 1);
+  first->Release();
+  second->Release();
+}
+
+// A destination that never reports its bookmarks holds a text a few seconds at most: it ends
+// once, without the marks, and none comes later.
+TEST_F(ModeTaggedTest, MarksThatNeverComeBackDoNotHoldTheTextForEver) {
+  fake->config.reportMarks = false;
+  auto* sink = new RecordingBufSink;
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(SayTagged(L"\\Mrk=1\\Ali geldi.\\Mrk=2\\", sink), S_OK);
+  EXPECT_LT(GetTickCount() - start, 10000u);
+  fake->config.reportMarks = true;
+  HandlerWindow::Pump(100);
+  EXPECT_EQ(std::count(sink->events.begin(), sink->events.end(), "Done 0"), 1);
+  EXPECT_EQ(std::count_if(sink->events.begin(), sink->events.end(),
+                          [](const std::string& e) { return e.rfind("BookMark", 0) == 0; }),
+            0);
+  sink->Release();
+}
+
+// A pause is at most a minute, whatever number the tag holds.
+TEST_F(ModeTaggedTest, AHugePauseIsCutToAMinute) {
+  EXPECT_EQ(SayTagged(L"\\Pau=4000000000\\"), S_OK);
+  EXPECT_EQ(fake->Written().size(), 60000u * 32);
+}
+
 }  // namespace
 }  // namespace kalvor::test
