@@ -11,7 +11,6 @@
 #include <functional>
 #include <iterator>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "EngineModule.h"
@@ -361,11 +360,6 @@ class ReaderWindow {
   HWND hwnd_ = nullptr;
 };
 
-std::vector<char> FileBytes(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
-
 HRESULT SayTagged(ITTSCentralW* central, const std::wstring& text, ITTSBufNotifySink* sink,
                   DWORD flags = TTSDATAFLAG_TAGGED) {
   std::wstring copy = text;
@@ -474,39 +468,6 @@ TEST_F(SapiClientTest, AScreenReadersSequence) {
     EXPECT_EQ(sink.refs, 1);
   }
   audio.Reset();
-}
-
-// Marks and tags the engine has no use for leave the samples as the same text without them.
-TEST_F(SapiClientTest, MarksAndUnusedTagsLeaveTheSamplesAlone) {
-  const fs::path plain = temp / "plain.wav", tagged = temp / "tagged.wav";
-  for (const auto& [wav, flags, text] :
-       {std::tuple{plain, DWORD{0}, std::wstring(L"Merhaba d\u00FCnya, C:\\Belgeler.")},
-        std::tuple{tagged, TTSDATAFLAG_TAGGED,
-                   std::wstring(L"\\Mrk=1\\Merhaba \\Emp\\d\u00FCnya,\\Mrk=2\\ C:\\\\Belgeler."
-                                L"\\Ctx=\"Address\"\\\\Mrk=3\\")}}) {
-    Ptr<IUnknown> audio;
-    CreateAudio(wav, audio);
-    ReaderSink sink;
-    {
-      Ptr<ITTSCentralW> central;
-      ASSERT_EQ(enumW->Select(kalvor::KalvorModeMale, central.Out(), audio.Get()), S_OK);
-      ASSERT_EQ(SayTagged(central.Get(), text, &sink, flags), S_OK);
-      // A mode that goes resets its destination: what was not written yet would be lost.
-      Ptr<IAudio> device;
-      ASSERT_EQ(audio->QueryInterface(IID_IAudio, device.OutVoid()), S_OK);
-      Pump(10000, [&] {
-        QWORD played = 0, total = 0;
-        device->PosnGet(&played);
-        device->TotalGet(&total);
-        return played >= total;
-      });
-    }
-    audio.Reset();
-    EXPECT_EQ(sink.Marks().size(), flags ? 3u : 0u);
-  }
-  const std::vector<char> a = FileBytes(plain), b = FileBytes(tagged);
-  EXPECT_GT(a.size(), 44u + 16000u);
-  EXPECT_TRUE(a == b) << "sizes " << a.size() << " and " << b.size();
 }
 
 // An engine list entry that names nothing loadable is passed over: the other engines still show.
