@@ -112,6 +112,7 @@ void TSpcMode::AwaitClientMarks(TSpeakCall& call) {
         ++i;
         continue;
       }
+      FClientMarks[i].Position = TimeStamp();
       DeliverClientMark(i);
       i = 0;
     }

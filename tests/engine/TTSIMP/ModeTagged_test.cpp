@@ -92,6 +92,10 @@ class ModeTaggedTest : public ModeTest {
 // end of the text.
 TEST_F(ModeTaggedTest, MarksComeInOrderAtTheirPlacesAndChangeNoSample) {
   const std::vector<RefEvent> ref = Reference(kTwoSentences);
+  auto* modeSink = new RecordingModeSink;
+  DWORD key = 0;
+  ASSERT_EQ(central->Register(static_cast<ITTSNotifySinkA*>(modeSink), IID_ITTSNotifySinkA, &key),
+            S_OK);
   auto* sink = new RecordingBufSink;
   EXPECT_EQ(SayTagged(L"\\Mrk=1\\Ali \\Chr=\"Normal\"\\geldi.\\Emp\\ Ay\u015Fe \\mrk=2\\gitti."
                       L"\\Mrk=3\\\\Xyz\\",
@@ -140,6 +144,13 @@ TEST_F(ModeTaggedTest, MarksComeInOrderAtTheirPlacesAndChangeNoSample) {
       std::find(sink->events.begin(), sink->events.end(), "BookMark 1") - sink->events.begin());
   EXPECT_EQ(sink->RefCount(), 1);
   sink->Release();
+
+  // The mouth shapes are the letters' alone: a client's mark makes no visual notification.
+  HandlerWindow::Pump(200, [&] { return modeSink->visuals.size() >= want.size(); });
+  ASSERT_EQ(modeSink->visuals.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(modeSink->visuals[i].engine, want[i].id);
+  EXPECT_EQ(central->UnRegister(key), S_OK);
+  modeSink->Release();
 }
 
 // A pause tag is that much silence at its place; the pitch tags act as PitchSet from their place
