@@ -3,11 +3,22 @@
 // StrPlaySP_Numbers and StrPlaySP_Segment.
 #include "StrPlaySP.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
+#include "StrPlaySP_Text.h"
+
 namespace kalvor {
 namespace {
+
+// Letters and digits of s[from, to): what the unit steps consume.
+std::int64_t CountLetters(const std::string& s, std::size_t from, std::size_t to) {
+  std::int64_t n = 0;
+  for (std::size_t i = from; i < to && i < s.size(); ++i) n += IsLetterOrDigit(s[i]) ? 1 : 0;
+  return n;
+}
 
 std::int32_t Saturate(std::int64_t v) {
   if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
@@ -43,6 +54,35 @@ void TStrPlayer::LoadData(const std::filesystem::path& FileName) {
 }
 
 std::int32_t TStrPlayer::Speak(std::string_view Text) {
+  return Speak(Text, {}, {});
+}
+
+std::int32_t TStrPlayer::Speak(std::string_view Text, const std::vector<std::size_t>& Cues,
+                               const TCueEvent& OnCue) {
+  // Cues are placed by letters: a cue stands after so many letters of the prepared text. The text
+  // between two cues is prepared on its own to count them (preparing is local: a sign becomes its
+  // word, W a V), and while speaking the letters the unit steps have consumed are counted.
+  const bool cueing = !Cues.empty() && OnCue;
+  std::vector<std::int64_t> cueAt;
+  if (cueing) {
+    cueAt.reserve(Cues.size());
+    std::int64_t letters = 0;
+    std::size_t from = 0;
+    for (std::size_t cue : Cues) {
+      const std::size_t to = std::min(std::max(cue, from), Text.size());
+      FText = UpperCaseTr(Text.substr(from, to - from));
+      PrepareText();
+      letters += CountLetters(FText, 0, FText.size());
+      cueAt.push_back(letters);
+      from = to;
+    }
+  }
+  std::size_t nextCue = 0;
+  auto fireCues = [&](std::int64_t reached) {
+    while (nextCue < cueAt.size() && cueAt[nextCue] <= reached && CanContinue())
+      OnCue(*this, nextCue++);
+  };
+
   BeginText(Text);
   FStopped = false;
   FPaused = false;
@@ -53,22 +93,48 @@ std::int32_t TStrPlayer::Speak(std::string_view Text) {
   {
     SpeakingState speaking(FState);
     FOutput->Clear();
+    std::int64_t lettersBefore = 0;  // letters of FText in the sentences done
+    std::int32_t sentenceFrom = 0;   // where in FText the sentence's search began
     while (CanContinue() && NextSentence()) {
       FQuestionWord = -1;
       if (FSentenceKind == 1) FindQuestionWord();
+      std::int64_t written = 0, spoken = 0, consumed = 0;
+      if (cueing) {
+        written = CountLetters(FText, static_cast<std::size_t>(sentenceFrom),
+                               static_cast<std::size_t>(std::min<std::int32_t>(
+                                   FTextPos, static_cast<std::int32_t>(FText.size()))));
+        while (NextWord()) spoken += CountLetters(FWord, 0, FWord.size());
+        FSentencePos = 0;
+        FWordPos = 0;
+      }
       FWordIndex = -1;
       while (CanContinue() && NextWord()) {
         ++FWordIndex;
         FPrevChar = 0;
-        while (CanContinue() && NextUnit()) {
+        std::size_t counted = 0;  // of FWord, in consumed
+        for (;;) {
+          if (!CanContinue()) break;
+          const std::int32_t at = FWordPos;
+          if (!NextUnit()) break;
           FPrevChar = FCurChar;
+          if (cueing) {
+            consumed += CountLetters(FWord, counted, static_cast<std::size_t>(at));
+            counted = static_cast<std::size_t>(at);
+            fireCues(lettersBefore + (spoken > 0 ? consumed * written / spoken : 0));
+            if (!CanContinue()) break;
+          }
           EmitUnits(FHiz);
         }
+        if (cueing) consumed += CountLetters(FWord, counted, FWord.size());
       }
       // The sentence's closing pause comes however its word loop ended; the sentence loop's test
       // then decides whether speaking goes on.
       EmitSilence(Saturate(3 * std::int64_t{FHiz}));
+      lettersBefore += written;
+      sentenceFrom = FTextPos;
     }
+    // What stands behind the last letter comes after all of the audio.
+    if (cueing && !FStopped && FHRes == 0 && !FPaused) fireCues(INT64_MAX);
   }
   if (!FPaused && FOnEndOfData) FOnEndOfData(*this);
   return FHRes;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Framework.h"
 #include "UFonemSP.h"
@@ -47,6 +48,8 @@ class TStrPlayer {
   // go on, anything else to end the speaking.
   using TPlaySylableEvent = std::function<void(TStrPlayer& Sender, TStr3 Syl, std::int32_t& HRES)>;
   using TNotifyEvent = std::function<void(TStrPlayer& Sender)>;
+  // Fired for cue Index of a Speak with cues (see there).
+  using TCueEvent = std::function<void(TStrPlayer& Sender, std::size_t Index)>;
 
   TStrPlayer();
   ~TStrPlayer();
@@ -70,6 +73,17 @@ class TStrPlayer {
   // Synthesis driver.
   void LoadData(const std::filesystem::path& FileName);
   std::int32_t Speak(std::string_view Text);
+  // Speaks Text exactly as Speak(Text) does, and calls OnCue once for each cue, in order: a cue
+  // is a byte offset into Text (ascending), and it fires right before the first unit that holds a
+  // letter of the text after it; cues behind the last letter fire after the last pause, and only
+  // when the text was spoken to its end. Within a sentence whose spoken letters differ from its
+  // written ones (numbers read out, long vowels) a cue falls in proportion. A cue handler may
+  // change Hiz (it takes effect with the next unit) and call EmitPause.
+  std::int32_t Speak(std::string_view Text, const std::vector<std::size_t>& Cues,
+                     const TCueEvent& OnCue);
+  // A pause of n (milliseconds at 16-bit output and 16000 samples per second) through OnPlaySyl,
+  // as after a sentence; for cue handlers.
+  void EmitPause(std::int32_t n) { EmitSilence(n); }
   std::int32_t Resume();
   void Stop() { FStopped = true; }
   bool Paused() const { return FPaused; }

@@ -19,6 +19,18 @@ void TSpcMode::PitchSet(WORD wPitch) {
   PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_PITCH, 0);
 }
 
+void TSpcMode::SpeedSet(DWORD dwSpeed) {
+  FSpeed = dwSpeed < 256 ? dwSpeed : 255;
+  PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_SPEED, 0);
+}
+
+DWORD TSpcMode::VolumeLevel(DWORD dwVolume) {
+  // 0..255 on both channels (low word left, high word right); above that, full level.
+  if (dwVolume > 255) return 0xFFFFFFFF;
+  const DWORD v = dwVolume * 255;
+  return v * 65536 + v;
+}
+
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::PitchGet(WORD* pwPitch) {
   return ComEntry([&]() -> HRESULT {
     if (!pwPitch) return E_INVALIDARG;
@@ -53,8 +65,7 @@ HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::SpeedGet(DWORD* pdwSpeed) {
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::SpeedSet(DWORD dwSpeed) {
-  FMode.FSpeed = dwSpeed < 256 ? dwSpeed : 255;
-  FMode.PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_SPEED, 0);
+  FMode.SpeedSet(dwSpeed);
   return S_OK;
 }
 
@@ -70,14 +81,7 @@ HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::VolumeGet(DWORD* pdwVolume) {
 
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::VolumeSet(DWORD dwVolume) {
   return ComEntry([&]() -> HRESULT {
-    // 0..255 on both channels (low word left, high word right); above that, full level.
-    HRESULT r;
-    if (dwVolume > 255) {
-      r = FMode.FAudio->LevelSet(0xFFFFFFFF);
-    } else {
-      const DWORD v = dwVolume * 255;
-      r = FMode.FAudio->LevelSet(v * 65536 + v);
-    }
+    const HRESULT r = FMode.FAudio->LevelSet(TSpcMode::VolumeLevel(dwVolume));
     FMode.PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_VOLUME, 0);
     return r;
   });

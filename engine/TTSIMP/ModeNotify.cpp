@@ -78,11 +78,17 @@ HRESULT STDMETHODCALLTYPE TModeNotify::FreeSpace(DWORD, BOOL) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TModeNotify::BookMark(DWORD dwMarkID, BOOL) {
+HRESULT STDMETHODCALLTYPE TModeNotify::BookMark(DWORD dwMarkID, BOOL fFlushed) {
   EnterCriticalSection(&FLock);
   HWND window = FWindow;
   LeaveCriticalSection(&FLock);
-  if (window) PostMessageW(window, WM_TTS_BOOKMARK, dwMarkID, static_cast<LPARAM>(dwMarkID));
+  if (!window) return S_OK;
+  // A letter's mark becomes a mouth shape; a tagged text's mark is the client's, and a flushed one
+  // must not reach it as heard.
+  if (dwMarkID >= kFirstClientMarkId)
+    PostMessageW(window, WM_TTS_CLIENTMARK, dwMarkID, fFlushed ? 1 : 0);
+  else
+    PostMessageW(window, WM_TTS_BOOKMARK, dwMarkID, static_cast<LPARAM>(dwMarkID));
   return S_OK;
 }
 

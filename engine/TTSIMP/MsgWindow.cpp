@@ -84,6 +84,9 @@ LRESULT TTTSMsgWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TTS_BOOKMARK:
       FMode->DeliverToSinks(msg, wParam, lParam);
       return 0;
+    case WM_TTS_CLIENTMARK:
+      FMode->ClientMarkReached(static_cast<DWORD>(wParam), lParam != 0);
+      return 0;
     case WM_TTS_STOP:
       FMode->StopBySerial(static_cast<DWORD>(wParam));
       return 0;

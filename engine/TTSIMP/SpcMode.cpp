@@ -175,8 +175,8 @@ ULONG STDMETHODCALLTYPE TSpcMode::Release() {
 // ---------------------------------------------------------------------------------------------
 // Speaking
 
-HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotifyInterface,
-                           const IID& iid) {
+HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA text,
+                           PVOID pNotifyInterface, const IID& iid) {
   // Refused calls change nothing, not even the text being spoken.
   if (text.dwSize != 0) {
     if (!text.pData) return E_INVALIDARG;
@@ -195,13 +195,36 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotify
 
   // The text is read up to its terminator, never beyond dwSize bytes.
   const auto* wide = static_cast<const WCHAR*>(text.pData);
-  const std::string engineText = WideToEngineText(wide, wcsnlen(wide, text.dwSize / 2));
+  const std::wstring_view source(wide, wcsnlen(wide, text.dwSize / 2));
+  // A tagged text is spoken as its text without the tags; each place that holds tags becomes a
+  // cue of the synthesizer, at the byte where the text after it begins. The pieces between are
+  // converted one by one, which gives the bytes the whole text would give.
+  TTaggedText tagged;
+  std::string engineText;
+  std::vector<std::size_t> cues;
+  std::vector<std::size_t> cueTags;  // index of the first tag of each cue
+  if (dwFlags & TTSDATAFLAG_TAGGED) {
+    tagged = ParseTaggedText(source);
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < tagged.Tags.size(); ++k) {
+      const std::size_t at = tagged.Tags[k].Position;
+      if (k > 0 && at == tagged.Tags[k - 1].Position) continue;
+      engineText += WideToEngineText(tagged.Plain.data() + from, at - from);
+      cues.push_back(engineText.size());
+      cueTags.push_back(k);
+      from = at;
+    }
+    engineText += WideToEngineText(tagged.Plain.data() + from, tagged.Plain.size() - from);
+  } else {
+    engineText = WideToEngineText(source.data(), source.size());
+  }
 
   TSpeakCall call;
   call.Serial = ++FLastSerial;
   if (IsEqualIID(iid, IID_IVTxtNotifySinkW) || IsEqualIID(iid, IID_IVTxtNotifySinkA) ||
       IsEqualIID(iid, IID_ITTSBufNotifySink)) {
     BUFLIST e;
+    e.Serial = call.Serial;
     if (pNotifyInterface && IsEqualIID(iid, IID_ITTSBufNotifySink))
       e.BufSink = static_cast<ITTSBufNotifySink*>(pNotifyInterface);
     call.Entry = FTextQueue.insert(FTextQueue.end(), e);
@@ -233,7 +256,21 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotify
   HRESULT result = S_OK;
   bool failed = false;
   try {
-    result = FPlayer->Speak(engineText);
+    if (cues.empty()) {
+      result = FPlayer->Speak(engineText);
+    } else {
+      TTagState state{FPlayer->Hiz(), FSpeed, false, 0};
+      // \Rst\ goes back to the level the device has now.
+      for (const TTextTag& tag : tagged.Tags)
+        if (tag.Kind == TTextTag::Reset) {
+          state.HasLevel = FAudio->LevelGet(&state.Level) == S_OK;
+          break;
+        }
+      result = FPlayer->Speak(engineText, cues, [&](TStrPlayer&, std::size_t cue) {
+        const std::size_t end = cue + 1 < cueTags.size() ? cueTags[cue + 1] : tagged.Tags.size();
+        for (std::size_t k = cueTags[cue]; k < end; ++k) ApplyTag(call, state, tagged.Tags[k]);
+      });
+    }
   } catch (const std::bad_alloc&) {
     result = E_OUTOFMEMORY;
     failed = true;
@@ -243,6 +280,9 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotify
   }
   FActive = call.Prev;
   --FDepth;
+  // Marks of this text that did not come back before its end never will (a reset or a newer
+  // text ended it, or the destination does not report them).
+  DropClientMarks(false, call.Serial);
   // This Speak cleared the stop request of the one below it, which this text ended: ask again,
   // so that it stops at its next step instead of stepping through what is left.
   if (FActive && FActive->Ended) FPlayer->Stop();
@@ -333,7 +373,7 @@ void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
         sink->WordPosition(ts, 0);
         sink->TextDataStarted(ts);
       }
-    } else if (!FLastUnit.empty() && n == 0 && sink) {
+    } else if (!FLastUnit.empty() && n == 0 && sink && !FTagPause) {
       sink->WordPosition(TimeStamp(), FWordOffset);
     }
   }
@@ -341,19 +381,30 @@ void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
   while (FAudioPaused && !call->Ended) PumpMessages();
   if (call->Ended || !FRunning) return;
 
+  // The marks of a tagged text that the synthesizer passed since the last batch.
+  PlaceClientMarks(call->Serial);
   out.SetPosition(0);
   if (FClaimed && out.Size() > 0) {
     HRES = FAudioDest->DataSet(out.Memory(), static_cast<DWORD>(out.Size()));
-    if (HRES != 0) EndRunningTexts(false);
+    if (HRES != 0)
+      EndRunningTexts(false);
+    else
+      call->Wrote = true;
   }
 
   if (n >= 3 && IsLetterOrDigit(s[2])) FAudioDest->BookMark(static_cast<unsigned char>(s[2]));
+  // A tag's pause is no end of a sentence: the word positions go on as if it were not there.
+  if (FTagPause) return;
   FWordOffset += static_cast<DWORD>(n);
   FLastUnit = s;
 }
 
 void TSpcMode::HandleEndOfData() {
-  if (FActive && FActive->HasEntry) CompleteEntry(*FActive, 0);
+  if (!FActive) return;
+  if (!FActive->Ended) AwaitClientMarks(*FActive);
+  if (!FActive) return;
+  DropClientMarks(false, FActive->Serial);
+  if (FActive->HasEntry) CompleteEntry(*FActive, 0);
 }
 
 void TSpcMode::CompleteEntry(TSpeakCall& call, DWORD flags) {
@@ -365,8 +416,9 @@ void TSpcMode::CompleteQueued(std::list<BUFLIST>::iterator entry, DWORD flags) {
     if (c->HasEntry && c->Entry == entry) c->HasEntry = false;
   const BUFLIST e = *entry;
   // The entry is out of the queue before its sink hears of it, so a sink that calls back into
-  // the mode finds a consistent queue.
+  // the mode finds a consistent queue; no mark of the text comes after its end.
   FTextQueue.erase(entry);
+  DropClientMarks(false, e.Serial);
   // The queue's references go whatever the sink does.
   TComRef<ITTSBufNotifySink> sink(e.BufSink, false);
   TComRef<IUnknown> vtxtW(e.VTxtSinkW, false), vtxtA(e.VTxtSinkA, false);
@@ -452,6 +504,8 @@ HRESULT TSpcMode::AudioReset() {
   FSpeaking = false;
   // A reset leaves the mode ready to speak again, also after a pause or the destination's end.
   FRunning = true;
+  // The marks of the texts this ends are dropped, those still in the destination included.
+  DropClientMarks(true, 0);
   // Texts the synthesizer holds paused are over; their Speak will not report an end.
   while (FPlayer->Paused() && !FTextQueue.empty())
     CompleteQueued(FTextQueue.begin(), TTSBNS_ABORTED);
@@ -548,11 +602,12 @@ HRESULT STDMETHODCALLTYPE TModeITTSCentralW::PosnGet(PQWORD pqwTimeStamp) {
   return ComEntry([&] { return FMode.PosnGet(pqwTimeStamp); });
 }
 
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::TextData(VOICECHARSET eCharacterSet, DWORD,
+HRESULT STDMETHODCALLTYPE TModeITTSCentralW::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags,
                                                       SDATA dText, PVOID pNotifyInterface,
                                                       IID IIDNotifyInterface) {
-  return ComEntry(
-      [&] { return FMode.TextData(eCharacterSet, dText, pNotifyInterface, IIDNotifyInterface); });
+  return ComEntry([&] {
+    return FMode.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface, IIDNotifyInterface);
+  });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {

@@ -18,6 +18,7 @@
 
 #include "Speech.h"
 #include "StrPlaySP.h"
+#include "TaggedText.h"
 
 namespace kalvor {
 
@@ -30,6 +31,11 @@ constexpr UINT WM_TTS_AUDIOSTART = WM_APP + 0x6A;     // wParam/lParam: time sta
 constexpr UINT WM_TTS_AUDIOSTOP = WM_APP + 0x6B;      // wParam/lParam: time stamp, low/high
 constexpr UINT WM_TTS_BOOKMARK = WM_APP + 0x6C;       // wParam = lParam: the mark (a character)
 constexpr UINT WM_TTS_STOP = WM_APP + 0x6D;           // wParam: serial of the text to stop
+constexpr UINT WM_TTS_CLIENTMARK = WM_APP + 0x6E;     // wParam: mark identifier; lParam: flushed
+
+// Bookmarks the mode places in the audio stream: below this, the letters whose mouth shapes the
+// visual notifications carry (a Windows-1254 code); from it on, the marks of tagged texts.
+constexpr DWORD kFirstClientMarkId = 0x10000;
 
 // One text-queue entry. The references are counted: storing one adds a reference, completing the
 // entry removes it, exactly once.
@@ -38,6 +44,20 @@ struct BUFLIST {
   IUnknown* VTxtSinkA = nullptr;  // IVTxtNotifySinkA: likewise
   ITTSBufNotifySink* BufSink = nullptr;
   BYTE Started = 0;  // 1 once the text's first audio was handed over
+  DWORD Serial = 0;  // of the TextData that queued it
+};
+
+// A point of a tagged text that waits for playback to reach it: a client's mark (\Mrk=N\),
+// reported to the text's buffer sink, or a volume change (\Vol=N\, \Rst\), made when it is heard.
+struct TClientMark {
+  DWORD Id = 0;                       // the bookmark identifier in the audio stream
+  DWORD Serial = 0;                   // of the TextData it belongs to
+  ITTSBufNotifySink* Sink = nullptr;  // counted; nullptr for a volume change
+  DWORD MarkNum = 0;
+  bool IsVolume = false;
+  DWORD Level = 0;  // for a volume change: the audio level to set
+  bool Placed = false;
+  QWORD Position = 0;  // the stream position it was placed at: the time stamp of its report
 };
 
 // One registered mode notification sink (counted reference).
@@ -228,9 +248,11 @@ class TSpcMode final : public IUnknown {
     // Stopped, reset, failed or taken over: whatever its Speak still produces is dropped.
     bool Ended = false;
     bool TakenOver = false;  // ended by a newer text
+    bool Wrote = false;      // some of its audio went to the destination
   };
 
-  HRESULT TextData(VOICECHARSET eCharacterSet, SDATA text, PVOID pNotifyInterface, const IID& iid);
+  HRESULT TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA text, PVOID pNotifyInterface,
+                   const IID& iid);
   HRESULT ModeGet(PTTSMODEINFOW pInfo);
   HRESULT PosnGet(PQWORD pqwTimeStamp);
   HRESULT ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime);
@@ -252,6 +274,28 @@ class TSpcMode final : public IUnknown {
   QWORD TimeStamp();
   void PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam);
 
+  // Tagged texts (TaggedText.h): the tags of one place in the text, acted on when the synthesizer
+  // reaches it.
+  struct TTagState {
+    std::int32_t Hiz;  // as the text began: what a reset tag goes back to
+    DWORD Speed;
+    bool HasLevel;
+    DWORD Level;
+  };
+  void ApplyTag(TSpeakCall& call, TTagState& state, const TTextTag& tag);
+  void AddClientMark(TClientMark mark);
+  bool HasClientMarks(DWORD serial) const;
+  // Puts the text's new marks into the audio stream at the current end of it.
+  void PlaceClientMarks(DWORD serial);
+  // At the end of a text: its marks come back before its TextDataDone.
+  void AwaitClientMarks(TSpeakCall& call);
+  // Window side: the destination reports a mark reached, or flushed unplayed.
+  void ClientMarkReached(DWORD id, bool flushed);
+  // Reports (or makes) the mark at it, which is out of the table before the client hears of it.
+  void DeliverClientMark(std::size_t index);
+  // Marks that will not be reached any more; a volume change among them is made all the same.
+  void DropClientMarks(bool all, DWORD serial);
+
   // Window side (TTTSMsgWindow dispatches to these on the owning thread).
   void DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam);
   void StopBySerial(DWORD serial);
@@ -260,6 +304,9 @@ class TSpcMode final : public IUnknown {
   // Attributes.
   WORD PitchGet() const;
   void PitchSet(WORD wPitch);
+  void SpeedSet(DWORD dwSpeed);
+  // The audio level VolumeSet gives the destination for a volume of 0..255 (above: full).
+  static DWORD VolumeLevel(DWORD dwVolume);
 
   std::unique_ptr<TTTSMsgWindow> FMsgWindow;
   LONG FRefCount = 0;
@@ -300,6 +347,9 @@ class TSpcMode final : public IUnknown {
     int& FCount;
   };
   DWORD FLastSerial = 0;
+  std::vector<TClientMark> FClientMarks;  // in the order they were made
+  DWORD FNextClientMarkId = kFirstClientMarkId;
+  bool FTagPause = false;  // the pause being handed over is a tag's, not a sentence's
   bool FQuitSeen = false;  // a WM_QUIT came up while pumping: re-posted when the texts are done
   int FQuitCode = 0;
 };

@@ -20,7 +20,10 @@ constexpr char kStyle[] = "Business";
 constexpr LANGID kTurkish = 0x041F;  // MAKELANGID(LANG_TURKISH, SUBLANG_DEFAULT)
 // The language a selected mode reports: the one the engine has always given its clients there.
 constexpr LANGID kSelectedLanguage = 0x0409;
-constexpr DWORD kFeatures = TTSFEATURE_ANYWORD;
+// What a client may rely on: any word, the pitch (the engine's rate) and the volume through
+// ITTSAttributes, and tagged text. The speed is kept but changes nothing, so it is not offered.
+constexpr DWORD kFeatures =
+    TTSFEATURE_ANYWORD | TTSFEATURE_VOLUME | TTSFEATURE_PITCH | TTSFEATURE_TAGGED;
 constexpr DWORD kInterfaces =
     TTSI_ILEXPRONOUNCE | TTSI_ITTSATTRIBUTES | TTSI_ITTSCENTRAL | TTSI_ITTSDIALOGS;
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "SyntheticVoice.h"
 
 namespace kalvor {
@@ -320,6 +322,103 @@ TEST(StrPlayer, ResumeGoesOnWhereThePauseLeftOff) {
   EXPECT_EQ(r.events, want);
   EXPECT_EQ(r.ends, 1);
   EXPECT_EQ(TStrPlayerTestAccess::State(r.player), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cues: places in the text where the owner acts (a tagged text's marks, pauses, rate changes).
+
+// Each event as the journal shows it, and "#k" where cue k fired.
+std::vector<std::string> Journal(Rig& r, std::string_view text,
+                                 const std::vector<std::size_t>& cues,
+                                 const TStrPlayer::TCueEvent& also = {}) {
+  std::vector<std::string> journal;
+  r.onEvent = [&](const std::string& name, std::int32_t&) {
+    journal.push_back(name.empty() ? "pause" : name);
+  };
+  r.player.Speak(text, cues, [&](TStrPlayer& p, std::size_t k) {
+    journal.push_back("#" + std::to_string(k));
+    if (also) also(p, k);
+  });
+  r.onEvent = nullptr;
+  return journal;
+}
+
+// A cue at every byte of texts with numbers, signs, questions and long vowels: the speech stays
+// byte for byte that of the text alone, and every cue fires once, in order.
+TEST(StrPlayerCues, SpeechIsUnchangedAndEveryCueFiresOnceInOrder) {
+  const SyntheticVoice v = Everything();
+  for (const char* text :
+       {"Ali geldi. Ay\xFE"
+        "e gitti.",
+        "Saat 10:30'da 2.500 ki\xFEi geldi mi?", "3+4=7 %5 -2 (kurabiye)!", "  bir  ", "", "..."}) {
+    SCOPED_TRACE(text);
+    Rig plain(v);
+    plain.player.Speak(text);
+    const std::string t = text;
+    std::vector<std::size_t> cues;
+    for (std::size_t i = 0; i <= t.size(); ++i) cues.push_back(i);
+    Rig r(v);
+    std::vector<std::size_t> fired;
+    r.player.Speak(t, cues, [&](TStrPlayer&, std::size_t k) { fired.push_back(k); });
+    EXPECT_EQ(r.events, plain.events);
+    EXPECT_EQ(r.ends, 1);
+    std::vector<std::size_t> all(cues.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    EXPECT_EQ(fired, all);
+  }
+}
+
+// A cue fires right before the first unit that holds a letter after it; one between sentences
+// after the first sentence's pause; one behind the last letter after all of the audio.
+TEST(StrPlayerCues, CuesFireWhereTheirTextIsSpoken) {
+  Rig r(Everything());
+  const std::string text =
+      "Ali geldi. Ay\xFE"
+      "e gitti.";
+  const std::vector<std::string> j = Journal(r, text, {0, 4, 11, text.size()});
+  const std::vector<std::string> head = {"#0", "A1", "AL\xDD", "#1", "\xDDGE"};
+  ASSERT_GE(j.size(), head.size());
+  EXPECT_EQ(std::vector<std::string>(j.begin(), j.begin() + 5), head);
+  const auto firstPause = std::find(j.begin(), j.end(), "pause");
+  ASSERT_NE(firstPause, j.end());
+  EXPECT_EQ(*(firstPause + 1), "#2");
+  EXPECT_EQ(j.back(), "#3");
+  EXPECT_EQ(j[j.size() - 2], "pause");
+}
+
+// A handler may change the rate, which the units after the cue take, and add a pause there.
+TEST(StrPlayerCues, HandlerChangesTheRateAndAddsAPause) {
+  const SyntheticVoice v = Everything();
+  Rig at100(v), at200(v), r(v);
+  at100.player.Speak("Ali geldi.");
+  at200.player.SetHiz(200);
+  at200.player.Speak("Ali geldi.");
+  r.player.Speak("Ali geldi.", {4}, [](TStrPlayer& p, std::size_t) {
+    p.SetHiz(200);
+    p.EmitPause(50);
+  });
+  ASSERT_EQ(at100.events.size(), at200.events.size());
+  ASSERT_EQ(r.events.size(), at100.events.size() + 1);
+  // Two units before the cue at the voice's rate, the pause, the rest at rate 200.
+  std::vector<Event> want(at100.events.begin(), at100.events.begin() + 2);
+  want.push_back(r.Pause(50));
+  want.insert(want.end(), at200.events.begin() + 2, at200.events.end());
+  EXPECT_EQ(r.events, want);
+}
+
+// A text that is stopped does not fire the cues it did not reach.
+TEST(StrPlayerCues, StoppedTextLeavesTheRestUnfired) {
+  Rig r(Everything());
+  std::vector<std::size_t> fired;
+  r.onEvent = [&](const std::string& name, std::int32_t&) {
+    if (name == "A1") r.player.Stop();
+  };
+  r.player.Speak(
+      "Ali geldi. Ay\xFE"
+      "e gitti.",
+      {0, 11, 22}, [&](TStrPlayer&, std::size_t k) { fired.push_back(k); });
+  EXPECT_EQ(fired, std::vector<std::size_t>{0});
+  EXPECT_EQ(r.ends, 1);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ using kalvor::win::Out;
 const wchar_t kHelp[] =
     L"Usage: kalvor-sapi list [--ansi]\n"
     L"       kalvor-sapi say [--voice male|female | --mode NAME] [--pitch P | --rate N]\n"
-    L"                       [-o FILE.wav] [--ansi] [TEXT... | -f FILE | -]\n"
+    L"                       [-o FILE.wav] [--ansi] [--tagged] [TEXT... | -f FILE | -]\n"
     L"\n"
     L"Speaks through the installed SAPI 4 run time, as any SAPI 4 program does.\n"
     L"\n"
@@ -40,11 +40,16 @@ const wchar_t kHelp[] =
     L"  -o FILE.wav          write the speech into a WAV file instead of playing it\n"
     L"  --ansi               use the ANSI interfaces (ITTSEnumA, ITTSCentralA) instead of the\n"
     L"                       wide ones; the text then goes through the system's code page\n"
+    L"  --tagged             the text holds SAPI 4 tags (\\Mrk=N\\, \\Pau=MS\\, \\Pit=P\\, "
+    L"\\Vol=V\\,\n"
+    L"                       \\Rst\\; \\\\ is a backslash), as screen readers send it; prints\n"
+    L"                       \"mark N (S s)\" when playback reaches mark N\n"
     L"\n"
     L"Examples:\n"
     L"  kalvor-sapi list\n"
     L"  kalvor-sapi say \"Merhaba dünya\"\n"
-    L"  kalvor-sapi say --voice female -o merhaba.wav \"Merhaba dünya\"\n";
+    L"  kalvor-sapi say --voice female -o merhaba.wav \"Merhaba dünya\"\n"
+    L"  kalvor-sapi say --tagged \"\\Mrk=1\\Merhaba \\Pau=500\\dünya\\Mrk=2\\\"\n";
 
 const GUID kMaleMode = {
     0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x01}};
@@ -113,7 +118,15 @@ class BufSink final : public ITTSBufNotifySink {
     started = true;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE BookMark(QWORD, DWORD) override { return S_OK; }
+  // A tagged text's marks, as playback reaches them; the time stamp is the mark's place in the
+  // audio stream (bytes of 16000 Hz 16-bit mono).
+  HRESULT STDMETHODCALLTYPE BookMark(QWORD stamp, DWORD mark) override {
+    wchar_t line[64];
+    std::swprintf(line, 64, L"mark %lu (%.2f s)\n", static_cast<unsigned long>(mark),
+                  static_cast<double>(stamp) / 32000.0);
+    Out(line);
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE WordPosition(QWORD, DWORD) override { return S_OK; }
 
   LONG refs = 0;
@@ -259,7 +272,7 @@ void WaitUntilPlayed(IAudio* audio) {
 int Say(const std::vector<std::wstring>& args) {
   std::wstring voice, modeName, output, file, pitchText, rateText;
   std::vector<std::wstring> words;
-  bool ansi = false;
+  bool ansi = false, tagged = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::wstring& a = args[i];
     auto value = [&]() -> std::wstring {
@@ -282,6 +295,8 @@ int Say(const std::vector<std::wstring>& args) {
       file = L"-";
     else if (a == L"--ansi")
       ansi = true;
+    else if (a == L"--tagged")
+      tagged = true;
     else if (a == L"-h" || a == L"--help") {
       Out(kHelp);
       return 0;
@@ -388,6 +403,7 @@ int Say(const std::vector<std::wstring>& args) {
   // The sink outlives the mode, and the mode outlives the playing: a mode that goes resets its
   // audio destination, which would drop what was not played yet.
   BufSink sink;
+  const DWORD flags = tagged ? TTSDATAFLAG_TAGGED : 0;
   Ptr<ITTSCentralA> centralA;
   Ptr<ITTSCentralW> centralW;
   HRESULT spoken;
@@ -402,8 +418,9 @@ int Say(const std::vector<std::wstring>& args) {
       Check(attributes->PitchSet(static_cast<WORD>(pitch)), L"cannot set the pitch");
     }
     std::string a = WideToAnsi(text);
-    spoken = central->TextData(CHARSET_TEXT, 0, SDATA{a.data(), static_cast<DWORD>(a.size() + 1)},
-                               static_cast<ITTSBufNotifySink*>(&sink), IID_ITTSBufNotifySink);
+    spoken =
+        central->TextData(CHARSET_TEXT, flags, SDATA{a.data(), static_cast<DWORD>(a.size() + 1)},
+                          static_cast<ITTSBufNotifySink*>(&sink), IID_ITTSBufNotifySink);
   } else {
     Check(findW->Select(mode, centralW.Out(), audioObject.Get()),
           L"cannot select the voice mode \"" + foundName + L"\"");
@@ -415,7 +432,7 @@ int Say(const std::vector<std::wstring>& args) {
       Check(attributes->PitchSet(static_cast<WORD>(pitch)), L"cannot set the pitch");
     }
     spoken = central->TextData(
-        CHARSET_TEXT, 0,
+        CHARSET_TEXT, flags,
         SDATA{text.data(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))},
         static_cast<ITTSBufNotifySink*>(&sink), IID_ITTSBufNotifySink);
   }

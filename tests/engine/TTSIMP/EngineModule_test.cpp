@@ -304,7 +304,9 @@ void ExpectMaleRow(const TTSMODEINFOW& m) {
   EXPECT_EQ(Field(m.szStyle, TTSI_STYLELEN), L"Business");
   EXPECT_EQ(m.wGender, GENDER_MALE);
   EXPECT_EQ(m.wAge, 30);
-  EXPECT_EQ(m.dwFeatures, 1u);
+  // What works: any word, pitch, volume, tagged text (not the speed, which changes nothing).
+  EXPECT_EQ(m.dwFeatures,
+            TTSFEATURE_ANYWORD | TTSFEATURE_VOLUME | TTSFEATURE_PITCH | TTSFEATURE_TAGGED);
   EXPECT_EQ(m.dwInterfaces, 15u);
   EXPECT_EQ(m.dwEngineFeatures, 0u);
 }
@@ -531,7 +533,8 @@ void ExpectSelectedRecord(const TTSMODEINFOW& m, const ExpectedSelected& e) {
   EXPECT_EQ(m.wGender, 0);
   EXPECT_EQ(m.wAge, 0);
   EXPECT_EQ(Field(m.szStyle, TTSI_STYLELEN), L"");
-  EXPECT_EQ(m.dwFeatures, 1u);
+  EXPECT_EQ(m.dwFeatures,
+            TTSFEATURE_ANYWORD | TTSFEATURE_VOLUME | TTSFEATURE_PITCH | TTSFEATURE_TAGGED);
   EXPECT_EQ(m.dwInterfaces, 15u);
   EXPECT_EQ(m.dwEngineFeatures, 0u);
 }

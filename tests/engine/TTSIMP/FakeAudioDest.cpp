@@ -221,7 +221,8 @@ void FakeAudioDest::DeviceThread() {
     sink->AddRef();
     lock.unlock();
     if (announce) sink->AudioStart();
-    for (DWORD id : reached) sink->BookMark(id, FALSE);
+    if (config.reportMarks)
+      for (DWORD id : reached) sink->BookMark(id, FALSE);
     sink->Release();
     lock.lock();
   }
@@ -291,6 +292,7 @@ HRESULT STDMETHODCALLTYPE RecordingBufSink::TextDataStarted(QWORD qTimeStamp) {
 }
 HRESULT STDMETHODCALLTYPE RecordingBufSink::BookMark(QWORD qTimeStamp, DWORD dwMarkNum) {
   Record("BookMark " + std::to_string(dwMarkNum), qTimeStamp);
+  if (onBookMark) onBookMark(dwMarkNum);
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE RecordingBufSink::WordPosition(QWORD qTimeStamp, DWORD dwByteOffset) {

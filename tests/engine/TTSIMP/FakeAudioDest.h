@@ -35,6 +35,7 @@ class FakeAudioDest final : public IAudio, public IAudioDest {
     HRESULT waveFormatSetResult = S_OK;
     HRESULT levelResult = S_OK;
     std::optional<QWORD> totalGet;  // the time stamp to report; by default the bytes written
+    bool reportMarks = true;        // false: a device that never reports its bookmarks
   };
 
   struct Mark {
@@ -155,6 +156,7 @@ class RecordingBufSink final : public Counted<ITTSBufNotifySink> {
   std::string name;
   std::vector<QWORD> stamps;
   std::function<void()> onStarted;
+  std::function<void(DWORD)> onBookMark;
 
  private:
   void Record(std::string event, QWORD stamp);

@@ -3,6 +3,7 @@
 // out, as in a real SAPI 4 program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
@@ -139,10 +140,11 @@ class ModeSink final : public Sink<ITTSNotifySinkA> {
   std::string letters;
 };
 
-// The run time's multimedia audio destination, writing into a WAV file as fast as it comes.
-void CreateAudio(const fs::path& wav, Ptr<IUnknown>& audio) {
+// The run time's multimedia audio destination, writing into a WAV file as fast as it comes, or at
+// `pace` times real time.
+void CreateAudio(const fs::path& wav, Ptr<IUnknown>& audio, const wchar_t* pace = L"0") {
   SetEnvironmentVariableW(L"KALVOR_AUDIO_WAV", wav.c_str());
-  SetEnvironmentVariableW(L"KALVOR_AUDIO_PACE", L"0");
+  SetEnvironmentVariableW(L"KALVOR_AUDIO_PACE", pace);
   ASSERT_EQ(CoCreateInstance(CLSID_MMAudioDest, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                              audio.OutVoid()),
             S_OK);
@@ -291,6 +293,181 @@ TEST_F(SapiClientTest, TheAnsiSideSelectsAndRefusesLikeTheWideOne) {
   ITTSCentralW* noneW = nullptr;
   EXPECT_EQ(enumW->Select(kUnknownMode, &noneW, audio.Get()), TTSERR_INVALIDMODE);
   EXPECT_EQ(noneW, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// A screen reader: it speaks tagged text, learns where speech is from its marks, shows the
+// controls the mode advertises, and stops and goes on.
+
+// A buffer sink that keeps the order of everything it hears, the marks with their time stamps.
+class ReaderSink final : public Sink<ITTSBufNotifySink> {
+ public:
+  HRESULT STDMETHODCALLTYPE TextDataDone(QWORD, DWORD) override {
+    events.push_back(L"done");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE TextDataStarted(QWORD) override {
+    events.push_back(L"started");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE BookMark(QWORD stamp, DWORD mark) override {
+    events.push_back(L"mark " + std::to_wstring(mark));
+    stamps.push_back(stamp);
+    if (onMark) onMark(mark);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE WordPosition(QWORD, DWORD) override { return S_OK; }
+  std::vector<std::wstring> Marks() const {
+    std::vector<std::wstring> m;
+    for (const std::wstring& e : events)
+      if (e.rfind(L"mark", 0) == 0) m.push_back(e);
+    return m;
+  }
+  long Count(const std::wstring& e) const { return std::count(events.begin(), events.end(), e); }
+  std::vector<std::wstring> events;
+  std::vector<QWORD> stamps;
+  std::function<void(DWORD)> onMark;
+};
+
+// The reader's own window: its key handler is where a "stop" comes from.
+class ReaderWindow {
+ public:
+  ReaderWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ScreenReaderTestWindow";
+    RegisterClassW(&wc);
+    hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            wc.hInstance, nullptr);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~ReaderWindow() { DestroyWindow(hwnd_); }
+  ReaderWindow(const ReaderWindow&) = delete;
+  ReaderWindow& operator=(const ReaderWindow&) = delete;
+  void PostKey() { PostMessageW(hwnd_, WM_APP + 1, 0, 0); }
+  std::function<void()> onKey;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+    auto* self = reinterpret_cast<ReaderWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (msg == WM_APP + 1 && self && self->onKey) {
+      self->onKey();
+      return 0;
+    }
+    return DefWindowProcW(h, msg, w, l);
+  }
+  HWND hwnd_ = nullptr;
+};
+
+HRESULT SayTagged(ITTSCentralW* central, const std::wstring& text, ITTSBufNotifySink* sink,
+                  DWORD flags = TTSDATAFLAG_TAGGED) {
+  std::wstring copy = text;
+  return central->TextData(
+      CHARSET_TEXT, flags,
+      SDATA{copy.data(), static_cast<DWORD>((copy.size() + 1) * sizeof(wchar_t))}, sink,
+      IID_ITTSBufNotifySink);
+}
+
+TEST_F(SapiClientTest, AScreenReadersSequence) {
+  // The reader lists the modes and takes the features of the one it selects.
+  TTSMODEINFOW info{};
+  ASSERT_EQ(enumW->Reset(), S_OK);
+  ASSERT_EQ(enumW->Next(1, &info, nullptr), S_OK);
+  EXPECT_TRUE(info.dwFeatures & TTSFEATURE_TAGGED);
+  EXPECT_TRUE(info.dwFeatures & TTSFEATURE_PITCH);
+  EXPECT_TRUE(info.dwFeatures & TTSFEATURE_VOLUME);
+  EXPECT_FALSE(info.dwFeatures & TTSFEATURE_SPEED) << "the speed changes nothing";
+
+  // Played at four times real time, so that a long text is still playing when the reader stops.
+  const fs::path wav = temp / "reader.wav";
+  Ptr<IUnknown> audio;
+  CreateAudio(wav, audio, L"4");
+  ReaderSink sink;
+  {
+    Ptr<ITTSCentralW> central;
+    ASSERT_EQ(enumW->Select(info.gModeID, central.Out(), audio.Get()), S_OK);
+    TTSMODEINFOW selected{};
+    ASSERT_EQ(central->ModeGet(&selected), S_OK);
+    EXPECT_EQ(selected.dwFeatures, info.dwFeatures);
+
+    // Range probing, as the reader does for each advertised control: set the lowest, read, set
+    // the highest, read, put back what was there.
+    Ptr<ITTSAttributesW> attributes;
+    ASSERT_EQ(central->QueryInterface(IID_ITTSAttributesW, attributes.OutVoid()), S_OK);
+    WORD pitch = 0, pitchMin = 0, pitchMax = 0, pitchBack = 0;
+    ASSERT_EQ(attributes->PitchGet(&pitch), S_OK);
+    ASSERT_EQ(attributes->PitchSet(0), S_OK);
+    ASSERT_EQ(attributes->PitchGet(&pitchMin), S_OK);
+    ASSERT_EQ(attributes->PitchSet(0xFFFF), S_OK);
+    ASSERT_EQ(attributes->PitchGet(&pitchMax), S_OK);
+    ASSERT_EQ(attributes->PitchSet(pitch), S_OK);
+    ASSERT_EQ(attributes->PitchGet(&pitchBack), S_OK);
+    EXPECT_LT(pitchMin, pitchMax);
+    EXPECT_EQ(pitchBack, pitch);
+    DWORD volume = 0, volumeMin = 0, volumeMax = 0, volumeBack = 0;
+    ASSERT_EQ(attributes->VolumeGet(&volume), S_OK);
+    ASSERT_EQ(attributes->VolumeSet(0), S_OK);
+    ASSERT_EQ(attributes->VolumeGet(&volumeMin), S_OK);
+    ASSERT_EQ(attributes->VolumeSet(0xFFFFFFFF), S_OK);
+    ASSERT_EQ(attributes->VolumeGet(&volumeMax), S_OK);
+    ASSERT_EQ(attributes->VolumeSet(volume), S_OK);
+    ASSERT_EQ(attributes->VolumeGet(&volumeBack), S_OK);
+    EXPECT_LT(volumeMin, volumeMax);
+    EXPECT_EQ(volumeBack, volume);
+
+    // An utterance with settings, marks, a pause, a pitch change, an escaped backslash and tags
+    // the engine has no use for; the reader adds a mark at its end.
+    Ptr<IAudio> device;
+    ASSERT_EQ(audio->QueryInterface(IID_IAudio, device.OutVoid()), S_OK);
+    QWORD before = 0;
+    device->TotalGet(&before);
+    ASSERT_EQ(
+        SayTagged(central.Get(),
+                  L"\\Pit=128\\\\Spd=100\\\\Mrk=1\\Merhaba d\u00FCnya. \\RmS=1\\C:\\\\Belgeler"
+                  L" \\Chr=\"Normal\"\\klas\u00F6r\u00FC.\\Pau=300\\\\Pit=110\\\\Mrk=2\\"
+                  L"Bir daha.\\Mrk=3\\",
+                  &sink),
+        S_OK);
+    QWORD after = 0;
+    device->TotalGet(&after);
+    EXPECT_EQ(sink.events,
+              (std::vector<std::wstring>{L"started", L"mark 1", L"mark 2", L"mark 3", L"done"}));
+    ASSERT_EQ(sink.stamps.size(), 3u);
+    EXPECT_EQ(sink.stamps[0], before);
+    EXPECT_LT(sink.stamps[0], sink.stamps[1]);
+    EXPECT_LT(sink.stamps[1], sink.stamps[2]);
+    EXPECT_EQ(sink.stamps[2], after) << "the last mark comes after all of the text's audio";
+    EXPECT_EQ(sink.refs, 1);
+
+    // The reader stops in the middle of a long text, from its own key handler, and reads on.
+    ReaderWindow window;
+    HRESULT reset = E_UNEXPECTED;
+    window.onKey = [&] { reset = central->AudioReset(); };
+    sink.events.clear();
+    sink.onMark = [&](DWORD mark) {
+      if (mark == 2) window.PostKey();
+    };
+    std::wstring text = L"\\Mrk=1\\Uzun bir metnin ilk c\u00FCmlesi.\\Mrk=2\\";
+    for (int i = 3; i < 12; ++i)
+      text += L" Bu da " + std::to_wstring(i) + L". c\u00FCmle, biraz uzun olsun.\\Mrk=" +
+              std::to_wstring(i) + L"\\";
+    ASSERT_EQ(SayTagged(central.Get(), text, &sink), S_OK);
+    sink.onMark = nullptr;
+    EXPECT_EQ(reset, S_OK);
+    Pump(500);
+    EXPECT_EQ(sink.Marks(), (std::vector<std::wstring>{L"mark 1", L"mark 2"}))
+        << "no mark of a stopped text comes after the stop";
+    EXPECT_EQ(sink.Count(L"done"), 1);
+    EXPECT_EQ(sink.Count(L"started"), 1);
+
+    sink.events.clear();
+    ASSERT_EQ(SayTagged(central.Get(), L"\\Mrk=20\\Devam.\\Mrk=21\\", &sink), S_OK);
+    EXPECT_EQ(sink.events,
+              (std::vector<std::wstring>{L"started", L"mark 20", L"mark 21", L"done"}));
+    EXPECT_EQ(sink.refs, 1);
+  }
+  audio.Reset();
 }
 
 // An engine list entry that names nothing loadable is passed over: the other engines still show.

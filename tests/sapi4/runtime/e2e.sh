@@ -5,6 +5,8 @@
 #                      a foreign run time
 #   e2e.sh say         speak through kalvor-sapi (CoCreateInstance, Find, Select, TextData) into
 #                      WAV files and compare them, sample for sample, with kalvor say
+#   e2e.sh tagged      speak tagged text through kalvor-sapi say --tagged: the marks printed in
+#                      order, the audio that of the text without its marks and unused tags
 #   e2e.sh unregister  take everything out again
 # Environment: WINE_RUN (scripts/wine-run.sh with its --prefix and --bits), PREFIX, BIN (the
 # Windows build's bin folder), NATIVE_KALVOR (the native kalvor program, for say).
@@ -155,11 +157,45 @@ say() {
   [ -e "$work/x.wav" ] && fail "an unknown mode left a WAV file"
 }
 
+tagged() {
+  local wanted
+  for v in ORVDAT1.SPD ORVDAT2.SPD; do
+    if [ ! -f "$BIN/$v" ]; then
+      echo "skipped: $BIN/$v is missing; build the voices target of this tree first"
+      exit 77
+    fi
+  done
+  for ansi in "" --ansi; do
+    local what="tagged${ansi:+ through the ANSI interfaces}"
+    rm -f "$work/plain.wav" "$work/tagged.wav"
+    run "$BIN/kalvor-sapi.exe" say $ansi -o "$(winpath "$work/plain.wav")" \
+      'Merhaba dünya. Çok güzel bir gün.'
+    expect 0 "" "$what: the plain text"
+    run "$BIN/kalvor-sapi.exe" say $ansi --tagged -o "$(winpath "$work/tagged.wav")" \
+      '\Mrk=1\Merhaba \Emp\dünya. \Mrk=2\Çok güzel \RmS=1\bir gün.\Mrk=3\'
+    expect 0 "" "$what"
+    wanted=$(printf 'mark 1\nmark 2\nmark 3')
+    [ "$(grep -o '^mark [0-9]*' <<<"$out")" = "$wanted" ] || fail "$what: marks not in order: $out"
+    if cmp -s "$work/plain.wav" "$work/tagged.wav"; then
+      echo "ok: $what ($(stat -c %s "$work/tagged.wav") bytes, marks in order)"
+    else
+      fail "$what: the audio differs from the text's without tags"
+    fi
+  done
+  # A pause tag adds exactly its silence.
+  run "$BIN/kalvor-sapi.exe" say --tagged -o "$(winpath "$work/pause.wav")" \
+    'Merhaba dünya. \Pau=500\Çok güzel bir gün.'
+  expect 0 "" "a pause tag"
+  local grown=$(( $(stat -c %s "$work/pause.wav") - $(stat -c %s "$work/plain.wav") ))
+  [ "$grown" -eq 16000 ] || fail "a pause of 500 ms added $grown bytes, not 16000"
+}
+
 case "${1:-}" in
   register) register ;;
   say) say ;;
+  tagged) tagged ;;
   unregister) unregister ;;
-  *) echo "usage: e2e.sh register|say|unregister" >&2; exit 2 ;;
+  *) echo "usage: e2e.sh register|say|tagged|unregister" >&2; exit 2 ;;
 esac
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
