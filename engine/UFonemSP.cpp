@@ -104,12 +104,12 @@ void TFonemList::AppendUnit(std::string_view Name, TMemoryStream& Dest, std::int
   std::size_t sampleSize = FSampleWidth == 2 ? 2 : 1;
   std::size_t bytes = static_cast<std::size_t>(e.Length) / sampleSize * sampleSize;
   if (bytes == 0) return;
-  std::vector<std::uint8_t> scratch(bytes);
-  FData->ReadAt(static_cast<std::uint64_t>(e.Offset), scratch.data(), bytes);
+  // Straight from the file's cached blocks: no buffer of its own per unit.
+  const std::uint8_t* samples = FData->View(static_cast<std::uint64_t>(e.Offset), bytes);
   if (Rate == 100)
-    Dest.Write(scratch.data(), bytes);
+    Dest.Write(samples, bytes);
   else
-    ConvertRate(scratch.data(), bytes, FSampleWidth, Rate, Dest);
+    ConvertRate(samples, bytes, FSampleWidth, Rate, Dest);
 }
 
 void TFonemList::ConvertRate(const std::uint8_t* src, std::size_t bytes, std::uint8_t SampleWidth,

@@ -206,6 +206,22 @@ TEST(VoiceList, OneLinePerEntryInFileOrder) {
   EXPECT_EQ(r.out, expect);
 }
 
+TEST(VoiceList, ControlCharactersInNamesAreShownEscaped) {
+  TempDir dir;
+  // Hand-made names with a control character and a backslash inside: one line each, readable.
+  const std::int32_t data = static_cast<std::int32_t>(spd::kHeaderSize + 2 * spd::kEntrySize);
+  test::WriteFile(dir / "odd.spd", test::RawSpeechData(2, 2,
+                                                       {{"A\x1B"
+                                                         "B",
+                                                         data, 2},
+                                                        {"K\\A", data, 2}},
+                                                       {1, 0}));
+  Result r = Voice({"list", PathArg(dir / "odd.spd")});
+  ASSERT_EQ(r.rc, 0) << r.error;
+  std::string at = "\t" + std::to_string(data) + "\t2\t0.000\n";
+  EXPECT_EQ(r.out, "A\\x1BB" + at + "K\\x5CA" + at);
+}
+
 TEST(VoiceList, ReportsABrokenFileWithItsName) {
   TempDir dir;
   test::WriteFile(dir / "bad.spd", Bytes{'N', 'o', 't', 'V', 'o', 'i', 1, 0, 2, 0, 0, 0, 0});
@@ -241,6 +257,26 @@ TEST(VoiceExtract, RoundTripsThroughBuildAndTakesTheFirstOfDuplicates) {
   std::map<std::string, Bytes> got(units.begin(), units.end());
   EXPECT_EQ(got, (std::map<std::string, Bytes>{
                      {"KA", S16({1, 2, 3})}, {"D0", S16({4, 5})}, {"_AP", S16({-7})}}));
+}
+
+TEST(VoiceExtract, AnEmptyUnitBecomesAnEmptyWav) {
+  TempDir dir;
+  test::SyntheticVoice v(2);
+  v.Add("KA", S16({1}))
+      .Add(
+          "\xD0"
+          "1",
+          Bytes{});  // Ğ1 has no samples, as in the default voices
+  Result r = Voice({"extract", PathArg(v.WriteTo(dir.Path())), "-o", PathArg(dir / "o")});
+  ASSERT_EQ(r.rc, 0) << r.error;
+  Wav empty = ReadWav(dir / "o" /
+                      U8("\xC4\x9E"
+                         "1.wav"));
+  EXPECT_TRUE(empty.samples.empty());
+  EXPECT_EQ(fs::file_size(dir / "o" /
+                          U8("\xC4\x9E"
+                             "1.wav")),
+            44u);
 }
 
 TEST(VoiceExtract, NamedUnitsEitherFormAndRefusals) {
