@@ -1,6 +1,7 @@
 // kalvor say: Turkish text to a 16000 Hz mono 16-bit WAV file, or straight to the sound card,
 // through the engine's synthesizer and one of its voices, exactly as the engine hands the audio to
 // a SAPI client.
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cerrno>
@@ -273,7 +274,9 @@ int CmdSay(Args args) {
       speaker.emplace(kOutputRate);
     } catch (const CliError& e) {
       if (!out) throw;
-      Warn(std::string(e.what()) + "; writing " + out->Name() + " only");
+      std::string m = e.what();
+      m.resize(std::min(m.size(), m.find("; is a sound card")));  // the advice is taken already
+      Warn(m + "; writing " + out->Name() + " only");
     }
   }
   auto emit = [&](const std::uint8_t* data, std::size_t size) {
