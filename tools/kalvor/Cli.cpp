@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
