@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "Cli.h"
@@ -278,6 +279,32 @@ TEST(VoiceExtract, AnEmptyUnitBecomesAnEmptyWav) {
                              "1.wav")),
             44u);
 }
+
+#ifndef _WIN32
+// A file build or extract replaces is replaced whole, and a link lying in wait under a temporary
+// name is never written through.
+TEST(VoiceFiles, ReplacedWholeAndNeverThroughALink) {
+  TempDir dir;
+  test::SyntheticVoice v(2);
+  v.Add("KA", S16({1, 2}));
+  fs::path spd = v.WriteTo(dir.Path());
+  test::WriteFile(dir / "victim", Bytes{'s', 'a', 'f', 'e'});
+  fs::create_directories(dir / "out");
+  fs::create_symlink(dir / "victim", dir / "out" / "KA.wav.tmp");
+  fs::create_symlink(dir / "victim", dir / "again.spd.tmp");
+  test::WriteFile(dir / "again.spd", Bytes{'o', 'l', 'd'});
+  fs::permissions(dir / "again.spd", fs::perms::owner_read | fs::perms::owner_write);
+
+  ASSERT_EQ(Voice({"extract", PathArg(spd), "-o", PathArg(dir / "out")}).rc, 0);
+  ASSERT_EQ(Voice({"build", PathArg(dir / "out"), "-o", PathArg(dir / "again.spd")}).rc, 0);
+  std::ifstream victim(dir / "victim");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "safe");
+  EXPECT_EQ(ReadWav(dir / "out" / "KA.wav").samples, S16({1, 2}));
+  EXPECT_EQ(Units(dir / "again.spd"), Units(spd));
+  EXPECT_EQ(fs::status(dir / "again.spd").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+#endif
 
 TEST(VoiceExtract, NamedUnitsEitherFormAndRefusals) {
   TempDir dir;
