@@ -1,6 +1,5 @@
 #include "Cli.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -12,7 +11,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+
+#include "WinConsole.h"
 #endif
 
 namespace kalvor::cli {
@@ -38,37 +38,14 @@ std::string ReadAll(std::FILE* f, const std::string& name) {
   return raw;
 }
 
-#ifdef _WIN32
-// Whether f is a console window (not a file or a pipe), and its handle.
-HANDLE Console(std::FILE* f) {
-  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
-  DWORD mode = 0;
-  return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) ? h : nullptr;
-}
-#endif
-
+// A console shows bytes in its own code page (857 or 1254 for Turkish), which would garble the
+// UTF-8: on Windows, text goes through the console helpers of the Windows tools, which give a
+// console wide characters.
 void WriteTo(std::FILE* f, const std::string& utf8) {
   if (utf8.empty()) return;
 #ifdef _WIN32
-  // A console shows bytes in its own code page (857 or 1254 for Turkish), which would garble the
-  // UTF-8: it is given wide characters instead.
-  if (HANDLE h = Console(f)) {
-    std::fflush(f);
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    for (std::size_t done = 0; done < w.size();) {
-      DWORD wrote = 0;
-      DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(w.size() - done, 8192));
-      if (!WriteConsoleW(h, w.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-        // Not a console after all (a redirected handle that answered GetConsoleMode): bytes.
-        std::fwrite(utf8.data(), 1, utf8.size(), f);
-        return;
-      }
-      done += wrote;
-    }
-    return;
-  }
+  if (f == stdout) return win::Out(win::FromUtf8(utf8));
+  if (f == stderr) return win::Err(win::FromUtf8(utf8));
 #endif
   std::fwrite(utf8.data(), 1, utf8.size(), f);
 }
