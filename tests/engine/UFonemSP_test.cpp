@@ -376,7 +376,14 @@ TEST(FonemList, ReadsThroughABoundedCacheAndSurvivesAFileCutShort) {
   for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(Append(list, names[i], 100), v.At100(names[i]));
   for (std::size_t i = count; i-- > 0;) ASSERT_EQ(Append(list, names[i], 100), v.At100(names[i]));
 
-  // The last units left the cache on the way back; the file loses its second half.
+    // The last units left the cache on the way back; the file loses its second half.
+#ifdef _WIN32
+  // Windows lets no one write to a voice file in use: it cannot be cut short there at all.
+  std::error_code ec;
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2, ec);
+  EXPECT_TRUE(ec);
+  return;
+#endif
   std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
   try {
     Append(list, names.back(), 100);
