@@ -137,8 +137,15 @@ OutputFile::OutputFile(const fs::path& path) : path_(path) {
 #ifdef _WIN32
     f_ = _wfopen(path_.c_str(), L"wb");
 #else
-    // Through the path as given: the system follows /dev/stdout to the open file itself.
-    int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC | (fs::is_regular_file(st) ? O_TRUNC : 0));
+    // One of our own open files (/dev/stdout is /proc/self/fd/1): that very file, so that what
+    // the shell set up (appending, the position) holds. Anything else through the path as given.
+    int own = -1, fd = -1;
+    std::error_code lec;
+    std::string link = throughProc ? PathText(fs::read_symlink(target_, lec)) : std::string();
+    if (std::sscanf(link.c_str(), "/proc/self/fd/%d", &own) == 1)
+      fd = ::fcntl(own, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+      fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC | (fs::is_regular_file(st) ? O_TRUNC : 0));
     if (fd >= 0 && !(f_ = fdopen(fd, "wb"))) ::close(fd);
 #endif
     if (!f_) CannotCreate(path_, errno);
