@@ -182,6 +182,21 @@ TEST_F(SayOutput, WritesIntoFifosAndOpenFilesInsteadOfReplacingThem) {
             0);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ParseWav(Read(piped), "piped").samples, ParseWav(want, "reference").samples);
+
+  // The file the shell opened, as it opened it: appended to, and a new file gets exact sizes.
+  auto appended = dir_ / "appended", fresh = dir_ / "fresh.wav";
+  test::WriteFile(appended, {'H', 'E', 'A', 'D'});
+  EXPECT_EQ(Shell("say --voice '" + voice_ + "' -o '" + link.string() + "' '" + text_ + "' >> '" +
+                  appended.string() + "'"),
+            0);
+  Bytes a = Read(appended);
+  ASSERT_GT(a.size(), 4u);
+  EXPECT_EQ(ParseWav(Bytes(a.begin() + 4, a.end()), "appended").samples,
+            ParseWav(want, "reference").samples);
+  EXPECT_EQ(Shell("say --voice '" + voice_ + "' -o '" + link.string() + "' '" + text_ + "' > '" +
+                  fresh.string() + "'"),
+            0);
+  EXPECT_EQ(Read(fresh), want);
 }
 
 TEST_F(SayOutput, ReplacesTheTargetOfALinkAndKeepsModeAndOwner) {
