@@ -29,6 +29,20 @@ class TMemoryStream {
   // Writes at the current position, growing the buffer as needed.
   void Write(const void* src, std::size_t count) {
     if (count == 0) return;
+    if (pos_ == data_.size()) {  // appending, the usual case: no zero fill before the copy
+      const auto* p = static_cast<const std::uint8_t*>(src);
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+      // GCC 12 takes the growth of a vector it knows to be empty for a write out of bounds.
+#pragma GCC diagnostic ignored "-Wstringop-overflow"
+#endif
+      data_.insert(data_.end(), p, p + count);
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+      pos_ += count;
+      return;
+    }
     if (pos_ + count > data_.size()) data_.resize(pos_ + count);
     std::memcpy(data_.data() + pos_, src, count);
     pos_ += count;
@@ -45,7 +59,15 @@ class TMemoryStream {
     std::vector<std::uint8_t>().swap(data_);
     pos_ = 0;
   }
-  const std::vector<std::uint8_t>& Bytes() const { return data_; }
+  // Empties the stream and keeps its storage for the next contents (a stream refilled for every
+  // unit allocates only while it grows).
+  void Reset() {
+    data_.clear();
+    pos_ = 0;
+  }
+  const std::vector<std::uint8_t>& Bytes() const {
+    return data_;
+  }
 
  private:
   std::vector<std::uint8_t> data_;

@@ -192,7 +192,7 @@ void TStrPlayer::EmitUnits(std::int32_t Rate) {
   const TStr3 names[2] = {FUnit1, FUnit2};
   for (const TStr3& name : names) {
     if (name.Empty()) continue;
-    FOutput->Clear();
+    FOutput->Reset();
     FFonemList->AppendUnit(name.View(), *FOutput, Rate);
     FOnPlaySyl(*this, name, FHRes);
   }

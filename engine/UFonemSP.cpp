@@ -39,6 +39,12 @@ std::uint32_t NameKey(std::string_view name) {
   return key;
 }
 
+// Where a key's search starts in a table of `slots` (a power of two) slots: the high bits of a
+// multiplicative hash, which spread names that differ only in their last letter.
+std::size_t SlotOf(std::uint32_t key, std::size_t slots) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots - 1);
+}
+
 bool IsBareName(const std::filesystem::path& p) {
   for (auto c : p.native())
     if (c == '/' || c == '\\' || c == ':') return false;
@@ -85,18 +91,38 @@ void TFonemList::LoadFromFile(const std::filesystem::path& FileName) {
   FSampleWidth = table.sampleWidth;
 
   FList.reserve(table.entries.size());
-  FIndex.reserve(table.entries.size());
+  std::size_t slots = 16;
+  while (slots < table.entries.size() * 2) slots *= 2;
+  FIndex.assign(slots, {});
   for (auto& e : table.entries) {
-    FIndex.emplace(NameKey(e.name), static_cast<std::uint32_t>(FList.size()));  // first one wins
+    std::uint32_t key = NameKey(e.name);
+    if (key != 0) {  // (an empty name is never looked up)
+      for (std::size_t i = SlotOf(key, slots);; i = (i + 1) & (slots - 1)) {
+        if (FIndex[i].Key == key) break;  // the first one wins
+        if (FIndex[i].Key == 0) {
+          FIndex[i] = {key, Entry{e.offset, e.length}};
+          break;
+        }
+      }
+    }
     FList.emplace_back(std::move(e.name), Entry{e.offset, e.length});
+  }
+}
+
+const TFonemList::IndexSlot* TFonemList::Find(std::uint32_t Key) const {
+  if (FIndex.empty()) return nullptr;
+  const std::size_t slots = FIndex.size();
+  for (std::size_t i = SlotOf(Key, slots);; i = (i + 1) & (slots - 1)) {
+    if (FIndex[i].Key == Key) return &FIndex[i];
+    if (FIndex[i].Key == 0) return nullptr;
   }
 }
 
 void TFonemList::AppendUnit(std::string_view Name, TMemoryStream& Dest, std::int32_t Rate) {
   if (Name.empty() || Name.size() > spd::kNameSize || !FData) return;
-  auto it = FIndex.find(NameKey(Name));  // the key folds code 221 to "0" as the file stores it
-  if (it == FIndex.end()) return;
-  const Entry& e = FList[it->second].second;
+  const IndexSlot* slot = Find(NameKey(Name));  // the key folds code 221 to "0" as stored
+  if (!slot) return;
+  const Entry& e = slot->Value;
   if (e.Length == 0) return;
   if (!EntryInFile({{}, e.Offset, e.Length}, FData->Size())) throw Exception(kMsgStreamRead);
 
@@ -105,12 +131,12 @@ void TFonemList::AppendUnit(std::string_view Name, TMemoryStream& Dest, std::int
   std::size_t sampleSize = FSampleWidth == 2 ? 2 : 1;
   std::size_t bytes = static_cast<std::size_t>(e.Length) / sampleSize * sampleSize;
   if (bytes == 0) return;
-  std::vector<std::uint8_t> scratch(bytes);
-  FData->ReadAt(static_cast<std::uint64_t>(e.Offset), scratch.data(), bytes);
+  // Straight from the file's cached blocks: no buffer of its own per unit.
+  const std::uint8_t* samples = FData->View(static_cast<std::uint64_t>(e.Offset), bytes);
   if (Rate == 100)
-    Dest.Write(scratch.data(), bytes);
+    Dest.Write(samples, bytes);
   else
-    ConvertRate(scratch.data(), bytes, FSampleWidth, Rate, Dest);
+    ConvertRate(samples, bytes, FSampleWidth, Rate, Dest);
 }
 
 void TFonemList::ConvertRate(const std::uint8_t* src, std::size_t bytes, std::uint8_t SampleWidth,

@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include <unordered_map>
-
 #include "Framework.h"
 #include "UFonemSP_Format.h"
 
@@ -57,8 +55,15 @@ class TFonemList {
 
  private:
   std::vector<std::pair<std::string, Entry>> FList;
-  // Folded name -> index of its first entry in FList, so duplicates still resolve to the first.
-  std::unordered_map<std::uint32_t, std::uint32_t> FIndex;
+  // Folded name -> its first entry, so duplicates still resolve to the first: an open-addressing
+  // table (a power of two, at most half full) holding the entries themselves, so that the lookup
+  // done for every spoken unit touches one slot.
+  struct IndexSlot {
+    std::uint32_t Key = 0;  // 0: empty (a name's key holds its length, never 0)
+    Entry Value;
+  };
+  const IndexSlot* Find(std::uint32_t Key) const;
+  std::vector<IndexSlot> FIndex;
   std::filesystem::path FFileName;
   std::unique_ptr<SpeechDataFile> FData;
   std::uint8_t FSampleWidth = 0;

@@ -1,12 +1,14 @@
 #include "UFonemSP_Format.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <map>
 #include <system_error>
 
 #include "Framework.h"
+#include "OutputFile.h"
 
 #ifdef _WIN32
 #include <share.h>
@@ -68,14 +70,6 @@ bool SeekTo(std::FILE* f, std::uint64_t offset) {
   return _fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0;
 }
 #endif
-
-std::FILE* OpenForWriting(const std::filesystem::path& p) {
-#ifdef _WIN32
-  return _wfopen(p.c_str(), L"wb");
-#else
-  return std::fopen(p.c_str(), "wb");
-#endif
-}
 
 }  // namespace
 
@@ -154,8 +148,60 @@ std::size_t SpeechDataFile::ReadSome(std::uint64_t offset, void* dst, std::size_
 
 void SpeechDataFile::ReadAt(std::uint64_t offset, void* dst, std::size_t n) {
   if (n == 0) return;
-  if (offset > size_ || n > size_ - offset || ReadSome(offset, dst, n) != n)
-    throw Exception(kMsgStreamRead);
+  std::memcpy(dst, View(offset, n), n);
+}
+
+// Why a cache of blocks read with pread and not a mapping of the file: a mapped file that another
+// program cuts short kills the reader with SIGBUS at the first touch of a page past the new end,
+// and no error can be returned from there; a read simply comes back short, which is reported as
+// the stream's read error. The cache makes those reads rare.
+const std::uint8_t* SpeechDataFile::CachedBlock(std::uint64_t index) {
+  std::int32_t& slot = slotOf_[static_cast<std::size_t>(index)];
+  if (slot < 0) {
+    if (blocks_.size() < kCacheBlocks) {
+      blocks_.emplace_back();
+      slot = static_cast<std::int32_t>(blocks_.size() - 1);
+    } else {
+      std::size_t oldest = 0;
+      for (std::size_t i = 1; i < blocks_.size(); ++i)
+        if (blocks_[i].lastUse < blocks_[oldest].lastUse) oldest = i;
+      slotOf_[static_cast<std::size_t>(blocks_[oldest].index)] = -1;
+      slot = static_cast<std::int32_t>(oldest);
+    }
+    Block& b = blocks_[static_cast<std::size_t>(slot)];
+    std::uint64_t start = index * kBlockSize;
+    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - start));
+    b.index = index;
+    b.data.resize(want);
+    if (ReadSome(start, b.data.data(), want) != want) {
+      slot = -1;
+      b.lastUse = 0;
+      b.data.clear();
+      throw Exception(kMsgStreamRead);  // the file shrank since it was opened
+    }
+  }
+  Block& b = blocks_[static_cast<std::size_t>(slot)];
+  b.lastUse = ++uses_;
+  return b.data.data();
+}
+
+const std::uint8_t* SpeechDataFile::View(std::uint64_t offset, std::size_t n) {
+  if (offset > size_ || n > size_ - offset) throw Exception(kMsgStreamRead);
+  if (n == 0) return joined_.data();
+  if (slotOf_.empty())
+    slotOf_.assign(static_cast<std::size_t>((size_ + kBlockSize - 1) / kBlockSize), -1);
+  std::uint64_t first = offset / kBlockSize, last = (offset + n - 1) / kBlockSize;
+  std::size_t within = static_cast<std::size_t>(offset % kBlockSize);
+  if (first == last) return CachedBlock(first) + within;
+  joined_.resize(n);
+  std::size_t done = 0;
+  for (std::uint64_t i = first; i <= last; ++i) {
+    std::size_t from = i == first ? within : 0;
+    std::size_t take = std::min(kBlockSize - from, n - done);
+    std::memcpy(joined_.data() + done, CachedBlock(i) + from, take);
+    done += take;
+  }
+  return joined_.data();
 }
 
 SpeechDataTable ReadSpeechDataTable(SpeechDataFile& file) {
@@ -285,29 +331,14 @@ std::vector<std::uint8_t> EncodeSpeechData(std::uint8_t sampleWidth,
 void WriteSpeechData(const std::filesystem::path& path, std::uint8_t sampleWidth,
                      const std::vector<SpeechUnit>& units, const SpeechDataWriteOptions& options) {
   std::vector<std::uint8_t> bytes = EncodeSpeechData(sampleWidth, units, options);
-  std::filesystem::path tmp = path;
-  tmp += ".tmp";
+  OutputFile out(path);
   errno = 0;
-  std::FILE* f = OpenForWriting(tmp);
-  if (!f)
-    throw Exception("Cannot create file \"" + PathText(tmp) + "\". " + Reason(errno ? errno : EIO));
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  int err = errno;
-  if (std::fclose(f) != 0 && ok) {
-    ok = false;
-    err = errno;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), out.Stream()) != bytes.size()) {
+    int err = errno ? errno : EIO;
+    out.Abandon();
+    throw Exception("Cannot write file \"" + PathText(path) + "\". " + Reason(err));
   }
-  std::error_code ec;
-  if (!ok) {
-    std::filesystem::remove(tmp, ec);
-    throw Exception("Cannot write file \"" + PathText(tmp) + "\". " + Reason(err ? err : EIO));
-  }
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(tmp, ignored);
-    throw Exception("Cannot create file \"" + PathText(path) + "\". " + ec.message());
-  }
+  out.Commit();
 }
 
 }  // namespace kalvor

@@ -75,9 +75,30 @@ class SpeechDataFile {
   // Reads exactly n bytes at offset; throws Exception("Stream read error") when the file holds
   // fewer.
   void ReadAt(std::uint64_t offset, void* dst, std::size_t n);
+  // The n bytes at offset, through a bounded cache of the file's blocks: valid until the next
+  // call. Throws Exception("Stream read error") when the file holds fewer, also when it was cut
+  // short after it was opened.
+  const std::uint8_t* View(std::uint64_t offset, std::size_t n);
+
+  // The cache: blocks of kBlockSize bytes, at most kCacheBlocks of them (8 MiB), the least
+  // recently used one giving way. Turkish text uses well under half of a default voice's 9 MB,
+  // so a book is read from the file in a few hundred reads; blocks are made only when needed.
+  static constexpr std::size_t kBlockSize = std::size_t{1} << 14;
+  static constexpr std::size_t kCacheBlocks = 512;
 
  private:
+  struct Block {
+    std::uint64_t index = 0;
+    std::uint64_t lastUse = 0;
+    std::vector<std::uint8_t> data;
+  };
+  const std::uint8_t* CachedBlock(std::uint64_t index);
+
   std::filesystem::path path_;
+  std::vector<Block> blocks_;
+  std::vector<std::int32_t> slotOf_;  // block index -> slot in blocks_, or -1
+  std::uint64_t uses_ = 0;
+  std::vector<std::uint8_t> joined_;  // a range that spans blocks, put together
 #ifdef _WIN32
   std::FILE* f_ = nullptr;
 #else

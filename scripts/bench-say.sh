@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # Speed and memory of `kalvor say` against espeak-ng on the same Turkish text, side by side in one
-# run. Both write their audio to /dev/null; GNU time measures wall time and peak memory.
+# run, with the floor beside them: `cat` of kalvor's own WAV into /dev/null, the least any program
+# can spend to hand over that audio. Every program writes to /dev/null.
 #   scripts/bench-say.sh [--build DIR] [--corpus FILE] [--kb N] [--runs N]
-# Defaults: build/native, ../shared/corpus/tr-manpages.txt, 100 kB, best of 3 runs.
+# Defaults: build/native, ../shared/corpus/tr-manpages.txt, 100 kB, 5 runs (espeak-ng: 1).
+# CPU time (user + system) is the figure to compare on a shared machine; wall time is shown too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build/native
 corpus=../shared/corpus/tr-manpages.txt
 kb=100
-runs=3
+runs=5
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build=$2; shift 2 ;;
     --corpus) corpus=$2; shift 2 ;;
     --kb) kb=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
-    -h|--help) sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench-say: unknown argument $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -38,54 +40,48 @@ take() {  # take KB OUT
     "$corpus" >"$2"
 }
 text=$work/text.txt
-small=$work/small.txt
 take "$kb" "$text"
-take $((kb / 10 > 0 ? kb / 10 : 1)) "$small"
 
-# measure OUT-PREFIX COMMAND...: best wall time of $runs runs, with the CPU time (user + system)
-# and the peak memory of that run. On a busy machine the CPU time is the steadier figure.
+# The WAV kalvor makes of the text (the floor's input), with its length in seconds.
+audio=$("$kalvor" say -f "$text" -o "$work/out.wav" 2>&1 | awk '{ print $(NF-1) }')
+
+# measure PREFIX RUNS COMMAND...: CPU time (user + system) and wall time per run, averaged over
+# RUNS runs in one timed loop (finer than one run's 10 ms ticks), and the peak memory of a run.
 measure() {
-  local prefix=$1; shift
-  local best="" cpu="" rss=""
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -v -o "$work/time" "$@" >/dev/null 2>"$work/err" ||
-      { cat "$work/err" >&2; echo "bench-say: failed: $*" >&2; exit 1; }
-    local wall c kb_rss
-    wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0;
-      for (i = 1; i <= n; i++) s = s * 60 + p[i]; printf "%.3f", s }' "$work/time")
-    c=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.3f", s }' "$work/time")
-    kb_rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time")
-    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-      best=$wall
-      cpu=$c
-      rss=$kb_rss
-    fi
-  done
-  printf -v "${prefix}_wall" '%s' "$best"
+  local prefix=$1 n=$2; shift 2
+  /usr/bin/time -f '%U %S %e' -o "$work/time" \
+    bash -c 'n=$1; shift; for ((i = 0; i < n; i++)); do "$@" >/dev/null || exit 1; done' _ "$n" "$@" \
+    2>"$work/err" || { cat "$work/err" >&2; echo "bench-say: failed: $*" >&2; exit 1; }
+  local cpu wall rss
+  cpu=$(awk -v n="$n" '{ printf "%.4f", ($1 + $2) / n }' "$work/time")
+  wall=$(awk -v n="$n" '{ printf "%.4f", $3 / n }' "$work/time")
+  /usr/bin/time -f '%M' -o "$work/rss" "$@" >/dev/null 2>"$work/err"
+  rss=$(cat "$work/rss")
   printf -v "${prefix}_cpu" '%s' "$cpu"
+  printf -v "${prefix}_wall" '%s' "$wall"
   printf -v "${prefix}_rss" '%s' "$rss"
 }
 
-measure k "$kalvor" say -f "$text"
-measure e espeak-ng -v tr -f "$text" --stdout
-measure ks "$kalvor" say -f "$small"
+measure k "$runs" "$kalvor" say -f "$text"
+measure c "$runs" cat "$work/out.wav"
+measure e 1 espeak-ng -v tr -f "$text" --stdout
 
-# Seconds of audio that kalvor made from the text: from its summary line.
-audio=$("$kalvor" say -f "$text" -o "$work/out.wav" 2>&1 | awk '{ print $(NF-1) }')
 bytes=$(wc -c <"$text")
+wav=$(wc -c <"$work/out.wav")
 voice=$(wc -c <"$build/bin/ORVDAT1.SPD")
+sum=$(md5sum <"$work/out.wav" | cut -d' ' -f1)
 
-awk -v bytes="$bytes" -v kw="$k_wall" -v ew="$e_wall" -v kc="$k_cpu" -v ec="$e_cpu" \
-  -v kr="$k_rss" -v er="$e_rss" -v ksr="$ks_rss" -v kb_small="$(wc -c <"$small")" \
-  -v audio="$audio" -v voice="$voice" -v runs="$runs" -v load="$(cut -d' ' -f1 /proc/loadavg)" '
-function pos(x) { return x > 0 ? x : 0.001 }
+awk -v bytes="$bytes" -v kc="$k_cpu" -v ec="$e_cpu" -v cc="$c_cpu" -v kw="$k_wall" -v ew="$e_wall" \
+  -v cw="$c_wall" -v kr="$k_rss" -v er="$e_rss" -v cr="$c_rss" -v audio="$audio" -v wav="$wav" \
+  -v voice="$voice" -v runs="$runs" -v sum="$sum" -v load="$(cut -d' ' -f1 /proc/loadavg)" '
+function pos(x) { return x > 0 ? x : 0.0001 }
 BEGIN {
-  printf "text: %d bytes of Turkish; best of %d runs; audio to /dev/null; load average %s\n", bytes, runs, load
-  printf "%-28s %10s %10s %14s\n", "", "wall (s)", "CPU (s)", "peak RSS (MB)"
-  printf "%-28s %10.3f %10.3f %14.1f\n", "kalvor say", kw, kc, kr / 1024
-  printf "%-28s %10.3f %10.3f %14.1f\n", "espeak-ng -v tr", ew, ec, er / 1024
-  printf "%-28s %10s %10s %14.1f\n", sprintf("kalvor say, %d bytes", kb_small), "", "", ksr / 1024
-  printf "kalvor is %.0f times faster than espeak-ng in wall time, %.0f times in CPU time\n", ew / pos(kw), ec / pos(kc)
-  printf "kalvor: %.1f s of audio, real-time factor %.0f (seconds of audio per second of wall time)\n", audio, audio / pos(kw)
-  printf "kalvor peak memory: %.1f MB for %d bytes of text, %.1f MB for %d bytes (voice file %.1f MB, read unit by unit)\n", kr / 1024, bytes, ksr / 1024, kb_small, voice / 1048576
+  printf "text: %d bytes of Turkish; %.1f s of audio, a %.1f MB WAV (md5 %s)\n", bytes, audio, wav / 1e6, sum
+  printf "to /dev/null; kalvor and cat: mean of %d runs, espeak-ng: 1 run; load average %s\n", runs, load
+  printf "%-34s %10s %10s %14s\n", "", "CPU (s)", "wall (s)", "peak RSS (MB)"
+  printf "%-34s %10.4f %10.4f %14.1f\n", "kalvor say", kc, kw, kr / 1024
+  printf "%-34s %10.4f %10.4f %14.1f\n", "espeak-ng -v tr", ec, ew, er / 1024
+  printf "%-34s %10.4f %10.4f %14.1f\n", "floor: cat of the WAV", cc, cw, cr / 1024
+  printf "kalvor: %.0f times less CPU than espeak-ng, %.1f times the floor\n", ec / pos(kc), kc / pos(cc)
+  printf "kalvor: real-time factor %.0f (seconds of audio per second of CPU); voice file %.1f MB\n", audio / pos(kc), voice / 1048576
 }'

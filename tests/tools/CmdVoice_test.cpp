@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "Cli.h"
@@ -206,6 +207,22 @@ TEST(VoiceList, OneLinePerEntryInFileOrder) {
   EXPECT_EQ(r.out, expect);
 }
 
+TEST(VoiceList, ControlCharactersInNamesAreShownEscaped) {
+  TempDir dir;
+  // Hand-made names with a control character and a backslash inside: one line each, readable.
+  const std::int32_t data = static_cast<std::int32_t>(spd::kHeaderSize + 2 * spd::kEntrySize);
+  test::WriteFile(dir / "odd.spd", test::RawSpeechData(2, 2,
+                                                       {{"A\x1B"
+                                                         "B",
+                                                         data, 2},
+                                                        {"K\\A", data, 2}},
+                                                       {1, 0}));
+  Result r = Voice({"list", PathArg(dir / "odd.spd")});
+  ASSERT_EQ(r.rc, 0) << r.error;
+  std::string at = "\t" + std::to_string(data) + "\t2\t0.000\n";
+  EXPECT_EQ(r.out, "A\\x1BB" + at + "K\\x5CA" + at);
+}
+
 TEST(VoiceList, ReportsABrokenFileWithItsName) {
   TempDir dir;
   test::WriteFile(dir / "bad.spd", Bytes{'N', 'o', 't', 'V', 'o', 'i', 1, 0, 2, 0, 0, 0, 0});
@@ -242,6 +259,52 @@ TEST(VoiceExtract, RoundTripsThroughBuildAndTakesTheFirstOfDuplicates) {
   EXPECT_EQ(got, (std::map<std::string, Bytes>{
                      {"KA", S16({1, 2, 3})}, {"D0", S16({4, 5})}, {"_AP", S16({-7})}}));
 }
+
+TEST(VoiceExtract, AnEmptyUnitBecomesAnEmptyWav) {
+  TempDir dir;
+  test::SyntheticVoice v(2);
+  v.Add("KA", S16({1}))
+      .Add(
+          "\xD0"
+          "1",
+          Bytes{});  // Ğ1 has no samples, as in the default voices
+  Result r = Voice({"extract", PathArg(v.WriteTo(dir.Path())), "-o", PathArg(dir / "o")});
+  ASSERT_EQ(r.rc, 0) << r.error;
+  Wav empty = ReadWav(dir / "o" /
+                      U8("\xC4\x9E"
+                         "1.wav"));
+  EXPECT_TRUE(empty.samples.empty());
+  EXPECT_EQ(fs::file_size(dir / "o" /
+                          U8("\xC4\x9E"
+                             "1.wav")),
+            44u);
+}
+
+#ifndef _WIN32
+// A file build or extract replaces is replaced whole, and a link lying in wait under a temporary
+// name is never written through.
+TEST(VoiceFiles, ReplacedWholeAndNeverThroughALink) {
+  TempDir dir;
+  test::SyntheticVoice v(2);
+  v.Add("KA", S16({1, 2}));
+  fs::path spd = v.WriteTo(dir.Path());
+  test::WriteFile(dir / "victim", Bytes{'s', 'a', 'f', 'e'});
+  fs::create_directories(dir / "out");
+  fs::create_symlink(dir / "victim", dir / "out" / "KA.wav.tmp");
+  fs::create_symlink(dir / "victim", dir / "again.spd.tmp");
+  test::WriteFile(dir / "again.spd", Bytes{'o', 'l', 'd'});
+  fs::permissions(dir / "again.spd", fs::perms::owner_read | fs::perms::owner_write);
+
+  ASSERT_EQ(Voice({"extract", PathArg(spd), "-o", PathArg(dir / "out")}).rc, 0);
+  ASSERT_EQ(Voice({"build", PathArg(dir / "out"), "-o", PathArg(dir / "again.spd")}).rc, 0);
+  std::ifstream victim(dir / "victim");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "safe");
+  EXPECT_EQ(ReadWav(dir / "out" / "KA.wav").samples, S16({1, 2}));
+  EXPECT_EQ(Units(dir / "again.spd"), Units(spd));
+  EXPECT_EQ(fs::status(dir / "again.spd").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+#endif
 
 TEST(VoiceExtract, NamedUnitsEitherFormAndRefusals) {
   TempDir dir;

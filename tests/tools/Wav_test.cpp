@@ -116,7 +116,8 @@ TEST(Wav, RefusesWhatIsNotMonoPcmNamingTheFile) {
   }
 }
 
-// The stream writer must leave a correct header both where it can seek back and where it cannot.
+// The stream writer leaves the exact sizes where it can seek back, and where it cannot (a pipe) a
+// header whose sizes say "unknown", written before the samples.
 TEST(Wav, StreamWriterGetsTheSizesRightSeekableOrNot) {
   Bytes samples = {1, 2, 3, 4, 5, 6, 7};  // odd: a pad byte follows
   auto check = [&](const Bytes& file, const char* what) {
@@ -154,7 +155,10 @@ TEST(Wav, StreamWriterGetsTheSizesRightSeekableOrNot) {
   ssize_t n = read(fds[0], all.data(), all.size());
   close(fds[0]);
   all.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  check(all, "pipe");
+  ASSERT_EQ(all.size(), 44u + 7);  // no pad byte: nothing follows that it would keep in step
+  EXPECT_EQ(U32(all, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(U32(all, 40), 0xFFFFFFFFu);
+  EXPECT_EQ(ParseWav(all, "pipe").samples, samples);
 #endif
 }
 

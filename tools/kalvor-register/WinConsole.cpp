@@ -5,6 +5,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
@@ -15,8 +16,14 @@ void Write(DWORD which, FILE* stream, const std::wstring& text) {
   HANDLE h = GetStdHandle(which);
   DWORD mode = 0;
   if (h && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
-    DWORD written = 0;
-    WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    std::fflush(stream);  // what went through the C library first comes first
+    // In pieces: older consoles refuse a single long write (a voice's whole unit list).
+    for (std::size_t done = 0; done < text.size();) {
+      DWORD written = 0;
+      const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 8192));
+      if (!WriteConsoleW(h, text.data() + done, chunk, &written, nullptr) || written == 0) return;
+      done += written;
+    }
     return;
   }
   const std::string utf8 = ToUtf8(text);

@@ -1,5 +1,5 @@
-// Console output for the Windows tools: wide text to the console as it is, and as UTF-8 when the
-// output is a file or a pipe (the tests read it so).
+// Console output for the Windows tools (kalvor.exe too): wide text to the console as it is, and as
+// UTF-8 when the output is a file or a pipe (the tests read it so).
 #pragma once
 
 #include <string>

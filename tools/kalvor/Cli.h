@@ -16,13 +16,22 @@ class CliError : public std::runtime_error {
   int exit_code;
 };
 
-// Walks a command's arguments.
+// Walks a command's arguments. "--" ends the options: every argument after it is taken as it is
+// (Plain), also one that starts with a minus.
 class Args {
  public:
   explicit Args(std::vector<std::string> a) : a_(std::move(a)) {}
-  bool Done() const { return i_ >= a_.size(); }
-  const std::string& Peek() const { return a_[i_]; }
-  std::string Next() { return a_[i_++]; }
+  bool Done() {
+    SkipDashes();
+    return i_ >= a_.size();
+  }
+  std::string Next() {
+    SkipDashes();
+    plain_ = literal_;
+    return a_[i_++];
+  }
+  // Whether the argument Next returned last came after "--".
+  bool Plain() const { return plain_; }
   // The value after option `opt` (the current argument); a usage error when it is missing.
   std::string Value(const std::string& opt) {
     if (i_ >= a_.size()) throw CliError("option " + opt + " needs a value", 2);
@@ -30,8 +39,15 @@ class Args {
   }
 
  private:
+  void SkipDashes() {
+    if (!literal_ && i_ < a_.size() && a_[i_] == "--") {
+      literal_ = true;
+      ++i_;
+    }
+  }
   std::vector<std::string> a_;
   std::size_t i_ = 0;
+  bool literal_ = false, plain_ = false;
 };
 
 // TEXT words, -f FILE or - (standard input); with none of these, standard input.
@@ -39,8 +55,12 @@ class TextInput {
  public:
   // Takes `arg` (already taken from `args`) if it belongs to the text input.
   bool Accept(const std::string& arg, Args& args);
-  // The text as Windows-1254 (UTF-8 is expected on input).
+  // The text as Windows-1254 (UTF-8 is expected on input). Throws CliError naming the file for a
+  // folder, UTF-16 text, bytes that are not UTF-8 and text beyond kMaxTextBytes.
   std::string Load() const;
+
+  // The most text read at once: far more than a book, and a stop for endless inputs (/dev/zero).
+  static constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
 
  private:
   std::vector<std::string> words_;
@@ -56,8 +76,15 @@ inline std::filesystem::path Utf8Path(const std::string& s) {
   return std::filesystem::path(std::u8string(s.begin(), s.end()));
 }
 
-// Writes UTF-8 text to stdout exactly (no locale translation).
+// Writes UTF-8 text to stdout or stderr exactly (no locale translation); to a Windows console as
+// wide characters, which it shows whatever its code page.
 void WriteOut(const std::string& utf8);
+void WriteErr(const std::string& utf8);
+// "kalvor: warning: MESSAGE" on stderr.
+void Warn(const std::string& message);
+// Flushes stdout; throws CliError when anything written to it was lost (a full disk, a closed
+// pipe), so that no command reports success for output that did not arrive.
+void FlushOut();
 
 // Commands. Each gets the arguments after its name and returns the exit code.
 int CmdSentences(Args args);

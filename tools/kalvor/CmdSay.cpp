@@ -1,6 +1,8 @@
 // kalvor say: Turkish text to a 16000 Hz mono 16-bit WAV file, or straight to the sound card,
 // through the engine's synthesizer and one of its voices, exactly as the engine hands the audio to
 // a SAPI client.
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "Cli.h"
 #include "EngineHost.h"
 #include "Framework.h"
+#include "OutputFile.h"
 #include "Playback.h"
 #include "StrPlaySP.h"
 #include "UFonemSP_Format.h"
@@ -39,31 +42,40 @@ namespace fs = std::filesystem;
 
 const char kSayHelp[] =
     "Usage: kalvor say [--voice male|female|PATH] [--rate N] [--play] [-o FILE.wav]\n"
-    "                  [TEXT | -f FILE | -]\n"
+    "                  [--raw] [TEXT | -f FILE | -]\n"
     "\n"
     "Speaks Turkish UTF-8 text into a 16000 Hz mono 16-bit WAV file, or plays it.\n"
     "\n"
-    "  --voice male|female|PATH  male (ORVDAT1.SPD, the default), female (ORVDAT2.SPD), both\n"
-    "                            looked up in " KALVOR_VOICE_DIR
-    " from the kalvor program's\n"
-    "                            folder (the installed voices), then beside the program; or\n"
-    "                            a speech data file\n"
-    "  --rate N                  playback rate in percent, 0..200 (default 100): pitch and tempo\n"
-    "                            together (50: half as fast, an octave lower); also scales the\n"
-    "                            pause after each sentence. Below 25 the speech is played at 25,\n"
-    "                            the slowest rate still heard as speech\n"
-    "  -o FILE.wav               write the WAV file and print its duration on standard error;\n"
-    "                            without -o (or with -o -) the WAV goes to standard output, which\n"
-    "                            must not be a terminal\n"
-    "  --play                    play the speech on the sound card as it is made (through the\n"
-    "                            sound server or ALSA); with -o FILE.wav it is written too\n"
-    "  TEXT | -f FILE | -        the text as arguments, from a file, or from standard input\n"
+    "  --voice male|female|PATH  male (ORVDAT1.SPD, the default), female\n"
+    "                            (ORVDAT2.SPD), both looked up in\n"
+    "                            " KALVOR_VOICE_DIR
+    " from the kalvor program's folder\n"
+    "                            (the installed voices), then beside the program;\n"
+    "                            or a speech data file\n"
+    "  --rate N                  playback rate in percent, 0..200 (default 100):\n"
+    "                            pitch and tempo together; also scales the pause\n"
+    "                            after each sentence. Below 25 the speech plays at\n"
+    "                            25, the slowest rate still heard as speech\n"
+    "  -o FILE.wav               write the WAV file and print its duration on\n"
+    "                            standard error; an existing file is replaced only\n"
+    "                            by a complete one, a device or FIFO is written to;\n"
+    "                            without -o (or with -o -) the WAV goes to standard\n"
+    "                            output, which must not be a terminal; a pipe gets\n"
+    "                            it as it is made, its sizes marked unknown\n"
+    "  --raw                     bare 16-bit little-endian samples, no WAV header\n"
+    "  --play                    play the speech on the sound card as it is made\n"
+    "                            (through the sound server or ALSA); with -o\n"
+    "                            FILE.wav it is written too\n"
+    "  TEXT | -f FILE | -        the text as arguments, from a file, or from\n"
+    "                            standard input (at most 64 MiB); -- ends the\n"
+    "                            options\n"
     "\n"
     "Examples:\n"
     "  kalvor say -o merhaba.wav \"Merhaba dünya\"\n"
     "  kalvor say --voice female --rate 120 -f haber.txt > haber.wav\n"
     "  kalvor say --play \"Bugün hava güzel.\"\n"
-    "  echo \"Bugün hava güzel.\" | kalvor say - | aplay\n";
+    "  kalvor say -f kitap.txt | aplay\n"
+    "  kalvor say -o tire.wav -- \"-f ile -o\"\n";
 
 constexpr std::uint32_t kOutputRate = 16000;
 
@@ -131,8 +143,8 @@ bool IsTerminal(std::FILE* f) {
 #endif
 }
 
-// Where the WAV goes: standard output, or a temporary file beside FILE.wav that replaces it only
-// once the speech is complete, so a failure never leaves a half-written or clobbered file.
+// Where the WAV goes: standard output, or the file of -o (see OutputFile: a regular file is
+// replaced only by a complete WAV, a device or a FIFO is written directly).
 class Output {
  public:
   explicit Output(const std::string& name) {
@@ -147,30 +159,20 @@ class Output {
 #endif
       f_ = stdout;
       name_ = "standard output";
-      Buffer();
-      return;
+    } else {
+      try {
+        file_.emplace(Utf8Path(name));
+      } catch (const Exception& e) {
+        throw CliError(e.what());
+      }
+      f_ = file_->Stream();
+      name_ = name;
     }
-    path_ = Utf8Path(name);
-    tmp_ = path_;
-    tmp_ += ".part";
-    errno = 0;
-#ifdef _WIN32
-    f_ = _wfopen(tmp_.c_str(), L"wb");
-#else
-    f_ = std::fopen(tmp_.c_str(), "wb");
-#endif
-    if (!f_)
-      throw CliError("cannot create " + PathText(tmp_) + ": " +
-                     std::generic_category().message(errno ? errno : EIO));
-    name_ = name;
-    Buffer();
-  }
-  ~Output() {
-    if (f_ && f_ != stdout) {
-      std::fclose(f_);
-      std::error_code ec;
-      fs::remove(tmp_, ec);  // not committed: a failure on the way
-    }
+    // A unit is a few kilobytes: collect many before each system call, but not so many that a
+    // player reading a pipe waits for them. (The C library takes the size only with a buffer of
+    // our own; it must outlive the stream, which for standard output is the whole program.)
+    static char buffer[1 << 16];
+    std::setvbuf(f_, buffer, _IOFBF, sizeof buffer);
   }
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
@@ -181,41 +183,23 @@ class Output {
   const std::string& Name() const {
     return name_;
   }
+  // Whether -o named the output (which then gets a summary line on stderr).
   bool IsFile() const {
-    return f_ != stdout;
+    return file_.has_value();
   }
 
   void Commit() {
-    if (!IsFile()) return;
-    std::FILE* f = f_;
-    f_ = nullptr;
-    errno = 0;
-    std::error_code ec;
-    if (std::fclose(f) != 0) {
-      int err = errno ? errno : EIO;
-      fs::remove(tmp_, ec);
-      throw CliError("cannot write " + name_ + ": " + std::generic_category().message(err));
-    }
-    fs::rename(tmp_, path_, ec);
-    if (ec) {
-      std::error_code ignored;
-      fs::remove(tmp_, ignored);
-      throw CliError("cannot create " + name_ + ": " + ec.message());
+    try {
+      if (file_) file_->Commit();
+    } catch (const Exception& e) {
+      throw CliError(e.what());
     }
   }
 
  private:
-  // A unit is a few kilobytes: collect many before each system call.
-  // (The C library takes the size only with a buffer of our own; it must outlive the stream, which
-  // for standard output is the whole program.)
-  void Buffer() {
-    static char buffer[1 << 18];
-    std::setvbuf(f_, buffer, _IOFBF, sizeof buffer);
-  }
-
+  std::optional<OutputFile> file_;
   std::FILE* f_ = nullptr;
   std::string name_;
-  fs::path path_, tmp_;
 };
 
 // A voice's message is prefixed with its file unless it names the file already.
@@ -230,20 +214,24 @@ class Output {
 int CmdSay(Args args) {
   std::string voice = "male", output;
   std::int32_t rate = 100;
-  bool play = false;
+  bool play = false, raw = false;
   TextInput input;
   while (!args.Done()) {
     std::string a = args.Next();
-    if (a == "--voice") {
+    if (args.Plain()) {
+      input.Accept(a, args);
+    } else if (a == "--voice") {
       voice = args.Value(a);
     } else if (a == "--rate") {
       rate = ParseRate(args.Value(a));
     } else if (a == "--play") {
       play = true;
+    } else if (a == "--raw") {
+      raw = true;
     } else if (a == "-o" || a == "--output") {
       output = args.Value(a);
     } else if (a == "-h" || a == "--help") {
-      std::fputs(kSayHelp, stdout);
+      WriteOut(kSayHelp);
       return 0;
     } else if (!input.Accept(a, args)) {
       throw CliError("say: unknown option " + a + " (kalvor say --help)", 2);
@@ -263,6 +251,13 @@ int CmdSay(Args args) {
   try {
     player.LoadData(voicePath);
   } catch (const Exception& e) {
+    std::error_code ec;
+    // "Male" or "FEMALE" is a file name to the system; the named voices are in lower case.
+    std::string lower;
+    for (char c : voice) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if ((lower == "male" || lower == "female") && !fs::exists(voicePath, ec))
+      throw CliError("voice " + voice + ": no such file; the voices are named male and female, " +
+                     "in lower case (--voice " + lower + ")");
     VoiceError(voicePath, e.what());
   }
   const std::uint8_t width = player.DataSize();
@@ -271,19 +266,30 @@ int CmdSay(Args args) {
 
   std::string text = input.Load();
   std::optional<WavStreamWriter> wav;
-  if (out) wav.emplace(out->File(), out->Name(), WavFormat{kOutputRate, 16});
+  if (out) wav.emplace(out->File(), out->Name(), WavFormat{kOutputRate, 16}, raw);
   // Opened once the voice and the text are known to be good, so that a mistake there is reported
-  // before the sound card is taken.
+  // before the sound card is taken. Without a sound card a file asked for is still written.
   std::optional<AudioPlayer> speaker;
-  if (play) speaker.emplace(kOutputRate);
+  if (play) {
+    try {
+      speaker.emplace(kOutputRate);
+    } catch (const CliError& e) {
+      if (!out) throw;
+      std::string m = e.what();
+      m.resize(std::min(m.size(), m.find("; is a sound card")));  // the advice is taken already
+      Warn(m + "; writing " + out->Name() + " only");
+    }
+  }
   auto emit = [&](const std::uint8_t* data, std::size_t size) {
     if (wav) wav->Write(data, size);
     if (speaker) speaker->Play(data, size);
   };
   std::vector<std::uint8_t> widened;
+  std::size_t spoken = 0;  // units with samples: none means the text had nothing to say
   player.SetHiz(rate);
-  player.SetOnPlaySyl([&](TStrPlayer& p, TStr3, std::int32_t&) {
+  player.SetOnPlaySyl([&](TStrPlayer& p, TStr3 name, std::int32_t&) {
     const TMemoryStream& s = p.OutputStream();
+    if (!name.Empty() && s.Size() > 0) ++spoken;
     if (width == 2) {
       emit(s.Memory(), s.Size());
       return;
@@ -302,12 +308,16 @@ int CmdSay(Args args) {
   } catch (const Exception& e) {
     VoiceError(voicePath, std::string(e.what()) + " (a unit points outside the file)");
   }
+  if (spoken == 0)
+    Warn("nothing was spoken: the text has no letter or digit that Turkish speech can say");
   if (wav) {
     wav->Finish();
     out->Commit();
     if (out->IsFile()) {
-      double seconds = static_cast<double>(wav->DataBytes()) / 2 / kOutputRate;
-      std::fprintf(stderr, "%s: %.2f s\n", out->Name().c_str(), seconds);
+      char line[64];
+      std::snprintf(line, sizeof line, ": %.2f s\n",
+                    static_cast<double>(wav->DataBytes()) / 2 / kOutputRate);
+      WriteErr(out->Name() + line);
     }
   }
   // The last units are still in the device's buffer: they are heard out when it closes.

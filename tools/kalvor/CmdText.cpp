@@ -1,8 +1,6 @@
 // kalvor sentences / kalvor units: the text front end's stages on their own, for checking how the
 // engine reads a text without speaking it.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "Cli.h"
@@ -15,9 +13,10 @@ namespace {
 const char kSentencesHelp[] =
     "Usage: kalvor sentences [TEXT | -f FILE | -]\n"
     "\n"
-    "Prints every sentence as the engine speaks it: its kind (. statement, ? question,\n"
-    "! exclamation), a TAB, and the sentence after its words were joined and its numbers\n"
-    "read as words. Text is UTF-8, from the arguments, a file (-f) or standard input.\n"
+    "Prints every sentence as the engine speaks it: its kind (. statement,\n"
+    "? question, ! exclamation), a TAB, and the sentence after its words were joined\n"
+    "and its numbers read as words. Text is UTF-8, from the arguments, a file (-f) or\n"
+    "standard input; -- ends the options.\n"
     "\n"
     "  --thousands C   thousands separator for reading numbers (default .)\n"
     "  --decimal C     decimal separator for reading numbers (default ,)\n"
@@ -26,27 +25,20 @@ const char kSentencesHelp[] =
 const char kUnitsHelp[] =
     "Usage: kalvor units [TEXT | -f FILE | -]\n"
     "\n"
-    "Prints the speech unit names in speaking order, one per line, and an empty line for the\n"
-    "pause after every sentence. Text is UTF-8, from the arguments, a file (-f) or standard\n"
-    "input.\n"
+    "Prints the speech unit names in speaking order, one per line, and an empty line\n"
+    "for the pause after every sentence. Text is UTF-8, from the arguments, a file\n"
+    "(-f) or standard input; -- ends the options.\n"
     "\n"
     "  --thousands C   thousands separator for reading numbers (default .)\n"
     "  --decimal C     decimal separator for reading numbers (default ,)\n"
     "  -h, --help      this help\n";
-
-// A full disk or a closed pipe must not look like success.
-int Finish() {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout))
-    throw CliError(std::string("cannot write the output: ") + std::strerror(errno));
-  return 0;
-}
 
 // Reads the command's arguments; false when the help was asked for (and printed).
 bool ParseText(Args& args, const char* help, const char* command, TextInput& input) {
   while (!args.Done()) {
     std::string a = args.Next();
     if (a == "-h" || a == "--help") {
-      std::fputs(help, stdout);
+      WriteOut(help);
       return false;
     }
     if (!input.Accept(a, args))
@@ -91,7 +83,8 @@ int CmdSentences(Args args) {
     out.Line(line);
   }
   out.Flush();
-  return Finish();
+  FlushOut();  // a full disk or a closed pipe is no success
+  return 0;
 }
 
 int CmdUnits(Args args) {
@@ -116,7 +109,8 @@ int CmdUnits(Args args) {
     out.Line({});  // the pause after the sentence
   }
   out.Flush();
-  return Finish();
+  FlushOut();  // a full disk or a closed pipe is no success
+  return 0;
 }
 
 }  // namespace kalvor::cli

@@ -29,28 +29,30 @@ const char kVoiceHelp[] =
     "       kalvor voice list FILE.SPD\n"
     "       kalvor voice extract FILE.SPD [NAME...] -o DIR\n"
     "\n"
-    "Makes and inspects speech data files (voices). A unit travels as a mono WAV file named by "
-    "the\n"
-    "unit: KA.wav, _AP.wav, A1.wav; the dotted capital I may be written as İ or as 0 (Dİ.wav or\n"
-    "D0.wav), and lower-case names are read with the Turkish rules (di.wav is Dİ).\n"
+    "Makes and inspects speech data files (voices). A unit travels as a mono WAV file\n"
+    "named by the unit: KA.wav, _AP.wav, A1.wav; the dotted capital I may be written\n"
+    "as İ or as 0 (Dİ.wav or D0.wav), and lower-case names are read with the Turkish\n"
+    "rules (di.wav is Dİ).\n"
     "\n"
-    "  build DIR -o FILE.SPD   a voice from every .wav file in DIR: 8-bit or 16-bit mono PCM,\n"
-    "                          recorded at 16000 Hz (other rates are taken as they are, with a\n"
-    "                          warning, and play faster or slower)\n"
-    "      --width 1|2         bytes per sample in the voice (default 2); 8-bit and 16-bit WAV\n"
-    "                          files are converted as needed\n"
-    "  list FILE.SPD           one line per entry, in file order: name, TAB, offset, TAB, length "
-    "in\n"
-    "                          bytes, TAB, duration in seconds at 16000 Hz\n"
+    "  build DIR -o FILE.SPD   a voice from every .wav file in DIR: 8-bit or 16-bit\n"
+    "                          mono PCM, recorded at 16000 Hz (other rates are taken\n"
+    "                          as they are, with a warning, and play faster or\n"
+    "                          slower)\n"
+    "      --width 1|2         bytes per sample in the voice (default 2); 8-bit and\n"
+    "                          16-bit WAV files are converted as needed\n"
+    "  list FILE.SPD           one line per entry, in file order: name, TAB, offset,\n"
+    "                          TAB, length in bytes, TAB, duration in seconds at\n"
+    "                          16000 Hz; control characters in a name as \\xNN\n"
     "  extract FILE.SPD [NAME...] -o DIR\n"
-    "                          writes each named unit (all units when no name is given) as\n"
-    "                          DIR/NAME.wav, 16000 Hz, with the voice's sample size; a name found\n"
-    "                          twice in the voice is taken from its first entry, as the engine "
-    "does\n"
+    "                          writes each named unit (all units when no name is\n"
+    "                          given) as DIR/NAME.wav, 16000 Hz, with the voice's\n"
+    "                          sample size; a name found twice in the voice is\n"
+    "                          taken from its first entry, as the engine does\n"
     "                          (\"extract FILE.SPD DIR [NAME...]\" works too)\n"
     "\n"
-    "Unit names: CV (KA), VCV (ATA), _VC (_AK), VV (AE), V1 (A1), C1 (K1), X2 (K2), _CV (_KA),\n"
-    "V3 (A3); \"kalvor units TEXT\" shows which ones a text needs.\n"
+    "Files are replaced only by complete ones. Unit names: CV (KA), VCV (ATA), _VC\n"
+    "(_AK), VV (AE), V1 (A1), C1 (K1), X2 (K2), _CV (_KA), V3 (A3); \"kalvor units\n"
+    "TEXT\" shows which ones a text needs.\n"
     "\n"
     "Examples:\n"
     "  kalvor voice extract ORVDAT1.SPD -o birimler\n"
@@ -65,6 +67,24 @@ std::string ShowName(const std::string& stored) {
   std::string s = stored;
   std::replace(s.begin(), s.end(), '0', spd::kDottedCapitalI);
   return Cp1254ToUtf8(s);
+}
+
+// A name for a listing of one line per unit: control characters (which a hand-made file may hold
+// inside a name) and the backslash written as \xNN, so that every line stays one line and shows
+// what is there.
+std::string ListedName(const std::string& stored) {
+  std::string out;
+  for (char ch : ShowName(stored)) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c < 32 || c == 127 || c == '\\') {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out += ch;
+    }
+  }
+  return out;
 }
 
 // Letter case as the engine ignores it when it looks a unit up (ASCII and the Windows-1254
@@ -106,10 +126,6 @@ std::string FileNameFor(const std::string& stored) {
   return out + ".wav";
 }
 
-void Warn(const std::string& m) {
-  std::fprintf(stderr, "kalvor: warning: %s\n", m.c_str());
-}
-
 // Samples from one width to the other: 8-bit unsigned (silence 128) and 16-bit signed.
 std::vector<std::uint8_t> ConvertWidth(const std::vector<std::uint8_t>& in, int from, int to) {
   if (from == to) return in;
@@ -137,7 +153,11 @@ int Build(Args& args) {
   int width = 2;
   while (!args.Done()) {
     std::string a = args.Next();
-    if (a == "-o") {
+    if (args.Plain()) {
+      if (!dirArg.empty())
+        throw CliError("voice build takes one folder, not also \"" + a + "\"", 2);
+      dirArg = a;
+    } else if (a == "-o") {
       out = args.Value(a);
     } else if (a == "--width") {
       std::string w = args.Value(a);
@@ -205,9 +225,10 @@ int Build(Args& args) {
     list.push_back({stored, std::move(v.second)});
   }
   WriteSpeechData(Utf8Path(out), static_cast<std::uint8_t>(width), list);
-  std::fprintf(stderr, "kalvor: %s: %zu units, %d-bit, %.1f s of speech\n", out.c_str(),
-               list.size(), width * 8,
-               static_cast<double>(bytes) / width / static_cast<double>(kVoiceRate));
+  char summary[96];
+  std::snprintf(summary, sizeof summary, ": %zu units, %d-bit, %.1f s of speech\n", list.size(),
+                width * 8, static_cast<double>(bytes) / width / static_cast<double>(kVoiceRate));
+  WriteErr("kalvor: " + out + summary);
   return 0;
 }
 
@@ -233,7 +254,8 @@ int List(Args& args) {
   std::string file;
   while (!args.Done()) {
     std::string a = args.Next();
-    if (!a.empty() && a[0] == '-') throw CliError("voice list: unknown option " + a, 2);
+    if (!args.Plain() && !a.empty() && a[0] == '-')
+      throw CliError("voice list: unknown option " + a, 2);
     if (!file.empty()) throw CliError("voice list takes one file, not also \"" + a + "\"", 2);
     file = a;
   }
@@ -245,7 +267,7 @@ int List(Args& args) {
     char nums[96];
     std::snprintf(nums, sizeof nums, "\t%d\t%d\t%.3f\n", e.offset, e.length,
                   e.length > 0 ? static_cast<double>(e.length / width) / kVoiceRate : 0.0);
-    text += ShowName(e.name) + nums;
+    text += ListedName(e.name) + nums;
   }
   WriteOut(text);
   return 0;
@@ -256,9 +278,9 @@ int Extract(Args& args) {
   std::vector<std::string> rest;
   while (!args.Done()) {
     std::string a = args.Next();
-    if (a == "-o") {
+    if (!args.Plain() && a == "-o") {
       outDir = args.Value(a);
-    } else if (!a.empty() && a[0] == '-') {
+    } else if (!args.Plain() && !a.empty() && a[0] == '-') {
       throw CliError("voice extract: unknown option " + a + " (kalvor voice --help)", 2);
     } else if (file.empty()) {
       file = a;
@@ -318,7 +340,7 @@ int Extract(Args& args) {
     wav.samples = std::move(samples);
     WriteWav(dir / Utf8Path(FileNameFor(e.name)), wav);
   }
-  std::fprintf(stderr, "kalvor: %zu units written to %s\n", chosen.size(), outDir.c_str());
+  WriteErr("kalvor: " + std::to_string(chosen.size()) + " units written to " + outDir + "\n");
   return 0;
 }
 
@@ -326,20 +348,20 @@ int Extract(Args& args) {
 
 int CmdVoice(Args args) {
   if (args.Done()) {
-    std::fputs(kVoiceHelp, stderr);
+    WriteErr(kVoiceHelp);
     return 2;
   }
   // Help wherever it is asked for, also after a command.
   for (Args scan = args; !scan.Done();) {
     std::string a = scan.Next();
-    if (a == "-h" || a == "--help") {
-      std::fputs(kVoiceHelp, stdout);
+    if (!scan.Plain() && (a == "-h" || a == "--help")) {
+      WriteOut(kVoiceHelp);
       return 0;
     }
   }
   std::string sub = args.Next();
   if (sub == "help") {
-    std::fputs(kVoiceHelp, stdout);
+    WriteOut(kVoiceHelp);
     return 0;
   }
   if (sub == "build") return Build(args);

@@ -6,7 +6,11 @@
 #ifdef KALVOR_HAVE_AO
 #include <ao/ao.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 #endif
 
@@ -38,7 +42,32 @@ std::string OpenError(int err) {
 
 }  // namespace
 
+// Keeps the sound libraries' own messages (ALSA's "cannot find card", the sound server's
+// "connection refused") off the terminal while it lives: a missing device is reported once, in
+// our own words.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+    if (null >= 0) ::close(null);
+  }
+  ~QuietStderr() {
+    if (saved_ < 0) return;
+    ::dup2(saved_, 2);
+    ::close(saved_);
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
 AudioPlayer::AudioPlayer(std::uint32_t sampleRate) {
+  QuietStderr quiet;
   ao_initialize();
   ao_sample_format format{};
   format.bits = 16;

@@ -4,15 +4,16 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
 #include "Cli.h"
+#include "Framework.h"
+#include "OutputFile.h"
 #include "UFonemSP_Format.h"
 
 #include <sys/stat.h>
-#ifdef _WIN32
-#include <process.h>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -72,21 +73,6 @@ bool CanPatch(std::FILE* f) {
 #endif
 }
 
-// An anonymous temporary file, removed when closed.
-std::FILE* OpenSpool() {
-#ifdef _WIN32
-  // tmpfile() of the Windows C runtime writes to the root of the drive; use the user's temp folder.
-  static unsigned counter = 0;
-  std::error_code ec;
-  auto dir = std::filesystem::temp_directory_path(ec);
-  if (ec) return nullptr;
-  auto p = dir / ("kalvor-" + std::to_string(_getpid()) + "-" + std::to_string(++counter) + ".tmp");
-  return _wfopen(p.c_str(), L"w+bD");
-#else
-  return std::tmpfile();
-#endif
-}
-
 }  // namespace
 
 std::array<std::uint8_t, 44> WavHeader(const WavFormat& format, std::uint32_t dataBytes) {
@@ -94,7 +80,7 @@ std::array<std::uint8_t, 44> WavHeader(const WavFormat& format, std::uint32_t da
   std::uint16_t blockAlign = static_cast<std::uint16_t>(format.bitsPerSample / 8);
   std::uint32_t padded = dataBytes + (dataBytes & 1);
   std::memcpy(h.data(), "RIFF", 4);
-  Put32(h.data() + 4, 36 + padded);
+  Put32(h.data() + 4, dataBytes == kWavUnknownSize ? kWavUnknownSize : 36 + padded);
   std::memcpy(h.data() + 8, "WAVEfmt ", 8);
   Put32(h.data() + 16, 16);
   Put16(h.data() + 20, 1);  // PCM
@@ -169,95 +155,71 @@ void WriteWav(const std::filesystem::path& path, const Wav& wav) {
   std::string name = PathText(path);
   if (wav.samples.size() > kMaxWavDataBytes)
     throw CliError(name + ": too much audio for a WAV file");
-  std::filesystem::path tmp = path;
-  tmp += ".tmp";
-  errno = 0;
-#ifdef _WIN32
-  std::FILE* f = _wfopen(tmp.c_str(), L"wb");
-#else
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-#endif
-  if (!f) throw CliError("cannot create " + PathText(tmp) + ": " + Reason(errno));
+  // The file's own errors as the command line's, naming it.
+  std::optional<OutputFile> out;
+  try {
+    out.emplace(path);
+  } catch (const Exception& e) {
+    throw CliError(e.what());
+  }
   auto h = WavHeader(wav.format, static_cast<std::uint32_t>(wav.samples.size()));
+  errno = 0;
+  std::FILE* f = out->Stream();
   bool ok = std::fwrite(h.data(), 1, h.size(), f) == h.size();
-  ok = ok && std::fwrite(wav.samples.data(), 1, wav.samples.size(), f) == wav.samples.size();
+  // (An empty unit has no samples to write, and no buffer to write them from.)
+  if (ok && !wav.samples.empty())
+    ok = std::fwrite(wav.samples.data(), 1, wav.samples.size(), f) == wav.samples.size();
   if (ok && (wav.samples.size() & 1)) ok = std::fputc(0, f) != EOF;
-  int err = errno;
-  if (std::fclose(f) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  std::error_code ec;
   if (!ok) {
-    std::filesystem::remove(tmp, ec);
-    throw CliError("cannot write " + PathText(tmp) + ": " + Reason(err));
+    int err = errno;
+    out->Abandon();
+    throw CliError("cannot write " + name + ": " + Reason(err));
   }
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(tmp, ignored);
-    throw CliError("cannot create " + name + ": " + ec.message());
+  try {
+    out->Commit();
+  } catch (const Exception& e) {
+    throw CliError(e.what());
   }
 }
 
 // --- streaming -------------------------------------------------------------------------------
 
-WavStreamWriter::WavStreamWriter(std::FILE* out, std::string name, WavFormat format)
-    : out_(out), name_(std::move(name)), format_(format) {
-  if (CanPatch(out_)) {
-    start_ = Tell(out_);
-    auto h = WavHeader(format_, 0);  // sizes patched by Finish
-    if (std::fwrite(h.data(), 1, h.size(), out_) != h.size()) Fail("cannot write");
-  } else {
-    errno = 0;
-    spool_ = OpenSpool();
-    if (!spool_) throw CliError("cannot make a temporary file: " + Reason(errno));
-  }
+WavStreamWriter::WavStreamWriter(std::FILE* out, std::string name, WavFormat format, bool raw)
+    : out_(out), name_(std::move(name)), format_(format), raw_(raw) {
+  if (raw_) return;
+  patch_ = CanPatch(out_);
+  if (patch_) start_ = Tell(out_);
+  // Sizes patched by Finish, or unknown for good.
+  auto h = WavHeader(format_, patch_ ? 0 : kWavUnknownSize);
+  errno = 0;
+  if (std::fwrite(h.data(), 1, h.size(), out_) != h.size()) Fail();
 }
 
-WavStreamWriter::~WavStreamWriter() {
-  if (spool_) std::fclose(spool_);
-}
-
-void WavStreamWriter::Fail(const std::string& what) const {
-  throw CliError(what + " " + name_ + ": " + Reason(errno));
+void WavStreamWriter::Fail() const {
+  throw CliError("cannot write " + name_ + ": " + Reason(errno));
 }
 
 void WavStreamWriter::Write(const void* data, std::size_t n) {
   if (n == 0) return;
-  if (bytes_ + n > kMaxWavDataBytes)
+  if (patch_ && bytes_ + n > kMaxWavDataBytes)
     throw CliError(name_ + ": the speech is too long for one WAV file (4 GiB); split the text");
-  std::FILE* f = spool_ ? spool_ : out_;
   errno = 0;
-  if (std::fwrite(data, 1, n, f) != n) {
-    if (spool_) throw CliError("cannot write a temporary file: " + Reason(errno));
-    Fail("cannot write");
-  }
+  if (std::fwrite(data, 1, n, out_) != n) Fail();
   bytes_ += n;
 }
 
 void WavStreamWriter::Finish() {
   if (finished_) return;
   finished_ = true;
-  auto h = WavHeader(format_, static_cast<std::uint32_t>(bytes_));
   errno = 0;
-  if (spool_) {
-    if (std::fwrite(h.data(), 1, h.size(), out_) != h.size()) Fail("cannot write");
-    if (!SeekTo(spool_, 0)) throw CliError("cannot read back a temporary file: " + Reason(errno));
-    std::vector<char> buf(1 << 16);
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), spool_)) > 0)
-      if (std::fwrite(buf.data(), 1, n, out_) != n) Fail("cannot write");
-    if (std::ferror(spool_)) throw CliError("cannot read back a temporary file: " + Reason(errno));
-    if ((bytes_ & 1) && std::fputc(0, out_) == EOF) Fail("cannot write");
-  } else {
-    if ((bytes_ & 1) && std::fputc(0, out_) == EOF) Fail("cannot write");
+  if (patch_) {
+    if ((bytes_ & 1) && std::fputc(0, out_) == EOF) Fail();
+    auto h = WavHeader(format_, static_cast<std::uint32_t>(bytes_));
     std::int64_t end = Tell(out_);
-    if (!SeekTo(out_, start_) || std::fwrite(h.data(), 1, h.size(), out_) != h.size())
-      Fail("cannot write");
-    if (end >= 0 && !SeekTo(out_, end)) Fail("cannot write");
+    if (!SeekTo(out_, start_) || std::fwrite(h.data(), 1, h.size(), out_) != h.size()) Fail();
+    if (end >= 0 && !SeekTo(out_, end)) Fail();
   }
-  if (std::fflush(out_) != 0) Fail("cannot write");
+  if (std::fflush(out_) != 0 || std::ferror(out_)) Fail();
 }
 
 }  // namespace kalvor::cli
