@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "StrPlaySP_Text.h"
@@ -57,15 +58,52 @@ std::int32_t TStrPlayer::Speak(std::string_view Text) {
   return Speak(Text, {}, {});
 }
 
+// Cues are placed by letters: a cue stands after so many letters of the prepared text. The text
+// between two cues is prepared on its own to count them (preparing is local: a sign becomes its
+// word, W a V), and while speaking the letters the unit steps have consumed are counted.
+struct TStrPlayer::TCueing {
+  const TCueEvent& OnCue;
+  std::vector<std::int64_t> At;  // letters before each cue
+  std::size_t Next = 0;
+  std::int64_t LettersBefore = 0;  // letters of FText in the sentences done
+  std::int32_t SentenceFrom = 0;   // where in FText the sentence's search began
+  // Of the current sentence: its written and spoken letters, and those the unit steps consumed.
+  std::int64_t Written = 0, Spoken = 0, Consumed = 0;
+  std::size_t Counted = 0;  // of FWord, in Consumed
+
+  void Fire(TStrPlayer& p, std::int64_t reached) {
+    while (Next < At.size() && At[Next] <= reached && p.CanContinue()) OnCue(p, Next++);
+  }
+  // A sentence was found (and its question word): count its letters, written and as spoken.
+  void BeginSentence(TStrPlayer& p) {
+    Written = CountLetters(p.FText, static_cast<std::size_t>(SentenceFrom),
+                           static_cast<std::size_t>(std::min<std::int32_t>(
+                               p.FTextPos, static_cast<std::int32_t>(p.FText.size()))));
+    Spoken = Consumed = 0;
+    while (p.NextWord()) Spoken += CountLetters(p.FWord, 0, p.FWord.size());
+    p.FSentencePos = 0;
+    p.FWordPos = 0;
+  }
+  void BeginWord() { Counted = 0; }
+  // A unit step that began at word position at has been taken.
+  void UnitTaken(TStrPlayer& p, std::int32_t at) {
+    Consumed += CountLetters(p.FWord, Counted, static_cast<std::size_t>(at));
+    Counted = static_cast<std::size_t>(at);
+    Fire(p, LettersBefore + (Spoken > 0 ? Consumed * Written / Spoken : 0));
+  }
+  void EndWord(TStrPlayer& p) { Consumed += CountLetters(p.FWord, Counted, p.FWord.size()); }
+  void EndSentence(TStrPlayer& p) {
+    LettersBefore += Written;
+    SentenceFrom = p.FTextPos;
+  }
+};
+
 std::int32_t TStrPlayer::Speak(std::string_view Text, const std::vector<std::size_t>& Cues,
                                const TCueEvent& OnCue) {
-  // Cues are placed by letters: a cue stands after so many letters of the prepared text. The text
-  // between two cues is prepared on its own to count them (preparing is local: a sign becomes its
-  // word, W a V), and while speaking the letters the unit steps have consumed are counted.
-  const bool cueing = !Cues.empty() && OnCue;
-  std::vector<std::int64_t> cueAt;
-  if (cueing) {
-    cueAt.reserve(Cues.size());
+  std::optional<TCueing> cueing;
+  if (!Cues.empty() && OnCue) {
+    cueing.emplace(TCueing{OnCue, {}});
+    cueing->At.reserve(Cues.size());
     std::int64_t letters = 0;
     std::size_t from = 0;
     for (std::size_t cue : Cues) {
@@ -73,15 +111,10 @@ std::int32_t TStrPlayer::Speak(std::string_view Text, const std::vector<std::siz
       FText = UpperCaseTr(Text.substr(from, to - from));
       PrepareText();
       letters += CountLetters(FText, 0, FText.size());
-      cueAt.push_back(letters);
+      cueing->At.push_back(letters);
       from = to;
     }
   }
-  std::size_t nextCue = 0;
-  auto fireCues = [&](std::int64_t reached) {
-    while (nextCue < cueAt.size() && cueAt[nextCue] <= reached && CanContinue())
-      OnCue(*this, nextCue++);
-  };
 
   BeginText(Text);
   FStopped = false;
@@ -90,60 +123,8 @@ std::int32_t TStrPlayer::Speak(std::string_view Text, const std::vector<std::siz
   FSentencePos = 0;
   FTextPos = 0;
   FWordPos = 0;
-  {
-    SpeakingState speaking(FState);
-    FOutput->Clear();
-    std::int64_t lettersBefore = 0;  // letters of FText in the sentences done
-    std::int32_t sentenceFrom = 0;   // where in FText the sentence's search began
-    while (CanContinue() && NextSentence()) {
-      FQuestionWord = -1;
-      if (FSentenceKind == 1) FindQuestionWord();
-      std::int64_t written = 0, spoken = 0, consumed = 0;
-      if (cueing) {
-        written = CountLetters(FText, static_cast<std::size_t>(sentenceFrom),
-                               static_cast<std::size_t>(std::min<std::int32_t>(
-                                   FTextPos, static_cast<std::int32_t>(FText.size()))));
-        while (NextWord()) spoken += CountLetters(FWord, 0, FWord.size());
-        FSentencePos = 0;
-        FWordPos = 0;
-      }
-      FWordIndex = -1;
-      while (CanContinue() && NextWord()) {
-        ++FWordIndex;
-        FPrevChar = 0;
-        std::size_t counted = 0;  // of FWord, in consumed
-        for (;;) {
-          if (!CanContinue()) break;
-          const std::int32_t at = FWordPos;
-          if (!NextUnit()) break;
-          FPrevChar = FCurChar;
-          if (cueing) {
-            consumed += CountLetters(FWord, counted, static_cast<std::size_t>(at));
-            counted = static_cast<std::size_t>(at);
-            fireCues(lettersBefore + (spoken > 0 ? consumed * written / spoken : 0));
-            if (!CanContinue()) break;
-          }
-          EmitUnits(FHiz);
-        }
-        if (cueing) consumed += CountLetters(FWord, counted, FWord.size());
-      }
-      // The sentence's closing pause comes however its word loop ended; the sentence loop's test
-      // then decides whether speaking goes on.
-      EmitSilence(Saturate(3 * std::int64_t{FHiz}));
-      lettersBefore += written;
-      sentenceFrom = FTextPos;
-    }
-    // What stands behind the last letter comes after all of the audio.
-    if (cueing && !FStopped && FHRes == 0 && !FPaused) fireCues(INT64_MAX);
-  }
-  if (!FPaused && FOnEndOfData) FOnEndOfData(*this);
+  Run(false, cueing ? &*cueing : nullptr);
   return FHRes;
-}
-
-std::int32_t TStrPlayer::WordRaise() const {
-  if (FSentenceKind == 0) return FWordIndex == 0 || FWordIndex == 1 ? 3 : 0;
-  if (FSentenceKind == 1) return FWordIndex == FQuestionWord ? 1 : 0;
-  return 0;
 }
 
 // Speaking after a pause carries intonation: the first two words of a statement a little faster
@@ -151,39 +132,66 @@ std::int32_t TStrPlayer::WordRaise() const {
 std::int32_t TStrPlayer::Resume() {
   if (!FPaused) return 0;
   FPaused = false;
+  Run(true, nullptr);
+  return FHRes;
+}
+
+void TStrPlayer::BeginSentence() {
+  FQuestionWord = -1;
+  if (FSentenceKind == 1) FindQuestionWord();
+  FWordIndex = -1;
+}
+
+void TStrPlayer::Run(bool Resuming, TCueing* Cues) {
   {
     SpeakingState speaking(FState);
     FOutput->Clear();
-    bool inSentence = true;  // the paused sentence and word go on where they stopped
-    bool inWord = FWordIndex >= 0;
-    do {
+    // A resumed speaking goes on in the paused sentence and word where they stopped.
+    bool inSentence = Resuming;
+    bool inWord = Resuming && FWordIndex >= 0;
+    for (;;) {
       if (!inSentence) {
-        FQuestionWord = -1;
-        if (FSentenceKind == 1) FindQuestionWord();
-        FWordIndex = -1;
+        if (!CanContinue() || !NextSentence()) break;
+        BeginSentence();
+        if (Cues) Cues->BeginSentence(*this);
       }
       inSentence = false;
       std::int32_t r = 0;
       while (inWord || (CanContinue() && NextWord())) {
-        if (!inWord) {
-          ++FWordIndex;
-          FPrevChar = 0;
-        }
+        if (!inWord) ++FWordIndex;
         inWord = false;
-        r = WordRaise();
-        bool rising = FSentenceKind == 1 && FWordIndex == FQuestionWord;
-        while (CanContinue() && NextUnit()) {
-          FPrevChar = FCurChar;
+        if (Cues) Cues->BeginWord();
+        r = Resuming ? WordRaise() : 0;
+        const bool rising = Resuming && FSentenceKind == 1 && FWordIndex == FQuestionWord;
+        for (;;) {
+          if (!CanContinue()) break;
+          const std::int32_t at = FWordPos;
+          if (!NextUnit()) break;
+          if (Cues) {
+            Cues->UnitTaken(*this, at);
+            if (!CanContinue()) break;
+          }
           if (rising && r < 7) ++r;
           EmitUnits(Saturate(std::int64_t{FHiz} + r));
         }
-        EmitSilence(Saturate(std::int64_t{FHiz} + r));
+        if (Cues) Cues->EndWord(*this);
+        if (Resuming) EmitSilence(Saturate(std::int64_t{FHiz} + r));
       }
+      // The sentence's closing pause comes however its word loop ended; the sentence loop's test
+      // then decides whether speaking goes on.
       EmitSilence(Saturate(3 * (std::int64_t{FHiz} + r)));
-    } while (CanContinue() && NextSentence());
+      if (Cues) Cues->EndSentence(*this);
+    }
+    // What stands behind the last letter comes after all of the audio.
+    if (Cues && !FStopped && FHRes == 0 && !FPaused) Cues->Fire(*this, INT64_MAX);
   }
   if (!FPaused && FOnEndOfData) FOnEndOfData(*this);
-  return FHRes;
+}
+
+std::int32_t TStrPlayer::WordRaise() const {
+  if (FSentenceKind == 0) return FWordIndex == 0 || FWordIndex == 1 ? 3 : 0;
+  if (FSentenceKind == 1) return FWordIndex == FQuestionWord ? 1 : 0;
+  return 0;
 }
 
 void TStrPlayer::EmitUnits(std::int32_t Rate) {

@@ -92,7 +92,8 @@ class TStrPlayer {
 
   // Stage-wise use (command line, tests): takes a text exactly as Speak does (trim, Turkish
   // upper-casing, PrepareText, cursors to 0) without speaking it; the stepping operations below
-  // can then be called one by one.
+  // can then be called one by one. The speaking order of units is Speak's own: to list them, speak
+  // with an OnPlaySyl that records the names (no voice is needed for that).
   void BeginText(std::string_view Text);
 
   // Text front end.
@@ -105,10 +106,43 @@ class TStrPlayer {
   bool IsQuestionWord(std::int32_t Index);
   void ApplyLongVowels();
 
-  // Text state of the front end. Only the player's own operations write it; stage-wise callers
-  // read it between steps.
+  // Text state of the front end, written only by the player's own operations.
+  const std::string& Text() const { return FText; }
+  std::uint8_t SentenceKind() const { return FSentenceKind; }  // 0 statement, 1 question, 2 !
+  const std::string& Sentence() const { return FSentence; }
+  const std::string& Word() const { return FWord; }
+  const TStr3& Unit1() const { return FUnit1; }
+  const TStr3& Unit2() const { return FUnit2; }
+  char CurChar() const { return FCurChar; }
+  std::int32_t TextPos() const { return FTextPos; }
+  std::int32_t SentencePos() const { return FSentencePos; }
+  char PrevChar() const { return FPrevChar; }
+  char LastConsonant() const { return FLastConsonant; }
+  std::int32_t WordPos() const { return FWordPos; }
+  std::int32_t QuestionWord() const { return FQuestionWord; }
+
+ private:
+  // The test seam (StrPlaySP_Stages.h): sets the text state for tests of one stepping operation
+  // and lets the front end's invariant checker walk the speaking order step by step.
+  friend struct TStrPlayerStages;
+
+  struct TCueing;
+  // The speaking loop of Speak and Resume. Resuming goes on in the paused sentence and word, with
+  // the intonation of speech after a pause; Cues (Speak only) are fired on the way.
+  void Run(bool Resuming, TCueing* Cues);
+  // A sentence of the speaking order begins: its question word is found, no word taken yet.
+  void BeginSentence();
+  // The next word of the sentence on its own, without gluing.
+  bool TakeWord();
+
+  bool CanContinue() const { return !FStopped && !FPaused && FHRes == 0; }
+  void EmitUnits(std::int32_t Rate);
+  void EmitSilence(std::int32_t n);
+  // Intonation raise for the word at FWordIndex when speaking resumes after a pause.
+  std::int32_t WordRaise() const;
+
   std::string FText;
-  std::uint8_t FSentenceKind = 0;  // 0 statement, 1 question, 2 exclamation
+  std::uint8_t FSentenceKind = 0;
   std::string FSentence;
   std::string FWord;
   TStr3 FUnit1;
@@ -120,15 +154,6 @@ class TStrPlayer {
   char FLastConsonant = 0;
   std::int32_t FWordPos = 0;
   std::int32_t FQuestionWord = -1;
-
- private:
-  friend struct TStrPlayerTestAccess;  // lets the driver's tests pause a running Speak
-
-  bool CanContinue() const { return !FStopped && !FPaused && FHRes == 0; }
-  void EmitUnits(std::int32_t Rate);
-  void EmitSilence(std::int32_t n);
-  // Intonation raise for the word at FWordIndex when speaking resumes after a pause.
-  std::int32_t WordRaise() const;
 
   std::uint8_t FState = 0;  // 0 idle, 2 speaking
   bool FStopped = false;

@@ -159,13 +159,15 @@ inline std::int32_t Len(const std::string& s) {
   return static_cast<std::int32_t>(s.size());
 }
 
+}  // namespace
+
 // The next word of the sentence on its own, without gluing: the part of NextWord that gluing
 // repeats.
-bool TakeWord(TStrPlayer& p) {
-  p.FPrevChar = 0;
-  p.FLastConsonant = 0;
-  const std::string& s = p.FSentence;
-  std::int32_t start = p.FSentencePos + 1;
+bool TStrPlayer::TakeWord() {
+  FPrevChar = 0;
+  FLastConsonant = 0;
+  const std::string& s = FSentence;
+  std::int32_t start = FSentencePos + 1;
   while (start <= Len(s) && !chars::LetterOrDigit(chars::At(s, start))) ++start;
   std::int32_t end = start;
   while (end <= Len(s) &&
@@ -173,14 +175,16 @@ bool TakeWord(TStrPlayer& p) {
           (chars::DecimalMark(chars::At(s, end)) && chars::Digit(chars::At(s, end - 1)))))
     ++end;
   if (end > start)
-    p.FWord.assign(s, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(end - start));
+    FWord.assign(s, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(end - start));
   else
-    p.FWord.clear();
-  p.ApplyLongVowels();
-  p.FSentencePos = end;
-  p.FWordPos = 0;
-  return !p.FWord.empty();
+    FWord.clear();
+  ApplyLongVowels();
+  FSentencePos = end;
+  FWordPos = 0;
+  return !FWord.empty();
 }
+
+namespace {
 
 // A word shorter than four letters is spoken together with the next one, except the question
 // particles (two letters beginning with M), which must stay at the end of their word.
@@ -247,13 +251,13 @@ void TStrPlayer::ApplyLongVowels() {
 }
 
 bool TStrPlayer::NextWord() {
-  if (!TakeWord(*this)) return false;
+  if (!TakeWord()) return false;
   // Short words run into the next one, and through it into the ones after, until a word of four
   // or more letters (or a question particle) closes the chain. Walked as a loop: a sentence of
   // hundreds of one-letter words must not cost a stack frame each.
   if (IsGlued(FWord)) {
     std::string glued = std::move(FWord);
-    while (TakeWord(*this)) {
+    while (TakeWord()) {
       bool more = IsGlued(FWord);
       glued += FWord;
       if (!more) break;

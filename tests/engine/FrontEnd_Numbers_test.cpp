@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FrontEnd_Support.h"
+#include "StrPlaySP_Stages.h"
 #include "StrPlaySP_Text.h"
 
 namespace kalvor {
@@ -155,9 +156,9 @@ TEST(ExpandNumbers, EveryRunInTheSentenceBecomesWords) {
   };
   for (const Case& c : kCases) {
     TStrPlayer p;
-    p.FSentence = Tr(c.sentence);
+    TStrPlayerStages::Sentence(p) = Tr(c.sentence);
     p.ExpandNumbers();
-    EXPECT_EQ(Utf(p.FSentence), c.expected) << c.sentence;
+    EXPECT_EQ(Utf(p.Sentence()), c.expected) << c.sentence;
   }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FrontEnd_Support.h"
+#include "StrPlaySP_Stages.h"
 #include "StrPlaySP_Text.h"
 
 namespace kalvor {
@@ -155,18 +156,18 @@ TEST(ApplyLongVowels, EveryRowOfTheTable) {
   };
   TStrPlayer p;
   for (auto [prefix, lengthened] : kRows) {
-    p.FWord = Tr(prefix);
+    TStrPlayerStages::Word(p) = Tr(prefix);
     p.ApplyLongVowels();
-    EXPECT_EQ(Utf(p.FWord), lengthened) << prefix;
+    EXPECT_EQ(Utf(p.Word()), lengthened) << prefix;
     // Inflected forms match too: the row is a prefix.
-    p.FWord = Tr(prefix) + "LER";
+    TStrPlayerStages::Word(p) = Tr(prefix) + "LER";
     p.ApplyLongVowels();
-    EXPECT_EQ(Utf(p.FWord), std::string(lengthened) + "LER") << prefix;
+    EXPECT_EQ(Utf(p.Word()), std::string(lengthened) + "LER") << prefix;
   }
   for (std::string_view plain : {"KİTAP", "KA", "", "BAK", "ZZZ"}) {
-    p.FWord = Tr(plain);
+    TStrPlayerStages::Word(p) = Tr(plain);
     p.ApplyLongVowels();
-    EXPECT_EQ(Utf(p.FWord), plain);
+    EXPECT_EQ(Utf(p.Word()), plain);
   }
 }
 
@@ -187,11 +188,11 @@ TEST(FindQuestionWord, MarksTheWordThatCarriesTheQuestion) {
     TStrPlayer p;
     p.BeginText(Tr(c.text));
     ASSERT_TRUE(p.NextSentence()) << c.text;
-    ASSERT_EQ(p.FSentenceKind, 1) << c.text;
-    p.FQuestionWord = -1;
+    ASSERT_EQ(p.SentenceKind(), 1) << c.text;
+    TStrPlayerStages::QuestionWord(p) = -1;
     p.FindQuestionWord();
-    EXPECT_EQ(p.FQuestionWord, c.mark) << c.text << " -> " << Utf(p.FSentence);
-    EXPECT_EQ(p.FSentencePos, 0);  // the words are taken again from the start
+    EXPECT_EQ(p.QuestionWord(), c.mark) << c.text << " -> " << Utf(p.Sentence());
+    EXPECT_EQ(p.SentencePos(), 0);  // the words are taken again from the start
   }
 }
 
@@ -209,10 +210,10 @@ TEST(IsQuestionWord, SuffixesAndPrefixes) {
   };
   for (const Case& c : kCases) {
     TStrPlayer p;
-    p.FQuestionWord = -1;
-    p.FWord = Tr(c.word);
+    TStrPlayerStages::QuestionWord(p) = -1;
+    TStrPlayerStages::Word(p) = Tr(c.word);
     EXPECT_EQ(p.IsQuestionWord(c.index), c.match) << c.word;
-    EXPECT_EQ(p.FQuestionWord, c.mark) << c.word;
+    EXPECT_EQ(p.QuestionWord(), c.mark) << c.word;
   }
 }
 
@@ -220,21 +221,21 @@ TEST(Stepping, CursorsKeepThePlaceAndEndCleanly) {
   TStrPlayer p;
   p.BeginText(Tr("Kitap. Ev."));
   ASSERT_TRUE(p.NextSentence());
-  EXPECT_EQ(p.FTextPos, 6);  // at the full stop that cut it
+  EXPECT_EQ(p.TextPos(), 6);  // at the full stop that cut it
   ASSERT_TRUE(p.NextWord());
-  EXPECT_EQ(Utf(p.FWord), "KİTAP");
-  p.FPrevChar = 0;
+  EXPECT_EQ(Utf(p.Word()), "KİTAP");
+  TStrPlayerStages::PrevChar(p) = 0;
   ASSERT_TRUE(p.NextUnit());
-  EXPECT_EQ(p.FWordPos, 2);  // KI took two letters
-  EXPECT_TRUE(p.FUnit2.Empty());
+  EXPECT_EQ(p.WordPos(), 2);  // KI took two letters
+  EXPECT_TRUE(p.Unit2().Empty());
   // The second sentence can be taken before the first one is finished.
   ASSERT_TRUE(p.NextSentence());
-  EXPECT_EQ(Utf(p.FSentence), "EV");
-  EXPECT_EQ(p.FSentencePos, 0);
-  EXPECT_EQ(p.FWordPos, 0);
+  EXPECT_EQ(Utf(p.Sentence()), "EV");
+  EXPECT_EQ(p.SentencePos(), 0);
+  EXPECT_EQ(p.WordPos(), 0);
   EXPECT_FALSE(p.NextSentence());
   EXPECT_FALSE(p.NextSentence());  // and keeps saying so
-  EXPECT_TRUE(p.FSentence.empty());
+  EXPECT_TRUE(p.Sentence().empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the command line does, and the stages are driven in the order of the speaking loop.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,28 +26,18 @@ inline std::vector<std::string> SentencesOf(std::string_view utf8) {
   p.BeginText(Tr(utf8));
   std::vector<std::string> out;
   while (p.NextSentence())
-    out.push_back(std::string(1, ".?!"[p.FSentenceKind]) + "\t" + Utf(p.FSentence));
+    out.push_back(std::string(1, ".?!"[p.SentenceKind()]) + "\t" + Utf(p.Sentence()));
   return out;
 }
 
-// The unit names of a text in speaking order, an empty string for the pause after each sentence.
+// The unit names of a text in speaking order, an empty string for the pause after each sentence:
+// what the speaking loop hands to OnPlaySyl (no voice is needed to record the names).
 inline std::vector<std::string> UnitsOf(std::string_view utf8) {
   TStrPlayer p;
-  p.BeginText(Tr(utf8));
   std::vector<std::string> out;
-  while (p.NextSentence()) {
-    p.FQuestionWord = -1;
-    if (p.FSentenceKind == 1) p.FindQuestionWord();
-    while (p.NextWord()) {
-      p.FPrevChar = 0;
-      while (p.NextUnit()) {
-        p.FPrevChar = p.FCurChar;
-        if (!p.FUnit1.Empty()) out.push_back(Utf(p.FUnit1.View()));
-        if (!p.FUnit2.Empty()) out.push_back(Utf(p.FUnit2.View()));
-      }
-    }
-    out.emplace_back();
-  }
+  p.SetOnPlaySyl(
+      [&out](TStrPlayer&, TStr3 name, std::int32_t&) { out.push_back(Utf(name.View())); });
+  p.Speak(Tr(utf8));
   return out;
 }
 

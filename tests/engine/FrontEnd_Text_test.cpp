@@ -5,6 +5,7 @@
 
 #include "FastStrings.h"
 #include "FrontEnd_Support.h"
+#include "StrPlaySP_Stages.h"
 #include "StrPlaySP_Text.h"
 
 namespace kalvor {
@@ -156,9 +157,9 @@ TEST(PrepareText, SignsBecomeWordsAndForeignLettersTurkish) {
   };
   for (const Case& c : kCases) {
     TStrPlayer p;
-    p.FText = Tr(c.upper);
+    TStrPlayerStages::Text(p) = Tr(c.upper);
     p.PrepareText();
-    EXPECT_EQ(Utf(p.FText), c.expected) << c.upper;
+    EXPECT_EQ(Utf(p.Text()), c.expected) << c.upper;
   }
 }
 
@@ -186,31 +187,31 @@ TEST(PrepareText, OnePassEqualsTheStepsInOrder) {
       text += kAlphabet[(seed >> 16) % kAlphabet.size()];
     }
     TStrPlayer p;
-    p.FText = text;
+    TStrPlayerStages::Text(p) = text;
     p.PrepareText();
-    ASSERT_EQ(p.FText, stepwise(text)) << text;
+    ASSERT_EQ(p.Text(), stepwise(text)) << text;
   }
 }
 
 TEST(BeginText, TrimsUpperCasesAndPrepares) {
   TStrPlayer p;
-  p.FTextPos = 7;
-  p.FSentencePos = 3;
-  p.FWordPos = 2;
+  TStrPlayerStages::TextPos(p) = 7;
+  TStrPlayerStages::SentencePos(p) = 3;
+  TStrPlayerStages::WordPos(p) = 2;
   p.BeginText(Tr(" \t\r\n istanbul'da -3° \x01\x1F"));
-  EXPECT_EQ(Utf(p.FText), "İSTANBULDA  EKSİ 3°");
-  EXPECT_EQ(p.FTextPos, 0);
-  EXPECT_EQ(p.FSentencePos, 0);
-  EXPECT_EQ(p.FWordPos, 0);
+  EXPECT_EQ(Utf(p.Text()), "İSTANBULDA  EKSİ 3°");
+  EXPECT_EQ(p.TextPos(), 0);
+  EXPECT_EQ(p.SentencePos(), 0);
+  EXPECT_EQ(p.WordPos(), 0);
   // Only codes up to the space are trimmed: a no-break space (0xA0) is kept.
   p.BeginText(
       "\xA0"
       "a\xA0");
-  EXPECT_EQ(p.FText,
+  EXPECT_EQ(p.Text(),
             "\xA0"
             "A\xA0");
   p.BeginText(" \x01 ");
-  EXPECT_EQ(p.FText, "");
+  EXPECT_EQ(p.Text(), "");
 }
 
 }  // namespace

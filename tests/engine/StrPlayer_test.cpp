@@ -7,14 +7,10 @@
 
 #include <algorithm>
 
+#include "StrPlaySP_Stages.h"
 #include "SyntheticVoice.h"
 
 namespace kalvor {
-
-struct TStrPlayerTestAccess {
-  static std::uint8_t State(const TStrPlayer& p) { return p.FState; }
-  static void Pause(TStrPlayer& p) { p.FPaused = true; }
-};
 
 namespace {
 
@@ -77,7 +73,7 @@ TEST(StrPlayer, DefaultsAndLoadData) {
   EXPECT_EQ(p.Efekt(), 0);
   EXPECT_EQ(p.DataSize(), 0);
   EXPECT_FALSE(p.Paused());
-  EXPECT_EQ(TStrPlayerTestAccess::State(p), 0);
+  EXPECT_EQ(TStrPlayerStages::State(p), 0);
 
   TempDir dir;
   SyntheticVoice eight(1);
@@ -110,7 +106,7 @@ TEST(StrPlayer, OneSentenceGivesItsUnitsThenThePause) {
   EXPECT_EQ(r.events, want);
   EXPECT_EQ(r.events.back().data.size(), 9600u);  // 4800 samples: 300 ms at 16000 Hz
   EXPECT_EQ(r.ends, 1);
-  EXPECT_EQ(TStrPlayerTestAccess::State(r.player), 0);
+  EXPECT_EQ(TStrPlayerStages::State(r.player), 0);
 }
 
 TEST(StrPlayer, TwoNameStepReportsBothEachWithItsOwnSamples) {
@@ -281,7 +277,7 @@ TEST(StrPlayer, UnreadableUnitEndsSpeakWithTheException) {
   }
   EXPECT_EQ(names, std::vector<std::string>{KI});
   EXPECT_EQ(ends, 0);
-  EXPECT_EQ(TStrPlayerTestAccess::State(p), 0);
+  EXPECT_EQ(TStrPlayerStages::State(p), 0);
   names.clear();
   EXPECT_EQ(p.Speak("K\xDDM."), 0);
   EXPECT_EQ(ends, 1);
@@ -302,7 +298,7 @@ TEST(StrPlayer, ResumeGoesOnWhereThePauseLeftOff) {
   for (const char* n : {"K0", "0TA", "_AP", "A1", "_AN", "NE", "_NE"}) v.Add(n, 10);
   Rig r(v);
   r.onEvent = [&](const std::string& name, std::int32_t&) {
-    if (name == ITA) TStrPlayerTestAccess::Pause(r.player);
+    if (name == ITA) TStrPlayerStages::Pause(r.player);
   };
   EXPECT_EQ(r.player.Speak("K\xDDTAP. ANNE."), 0);
   EXPECT_TRUE(r.player.Paused());
@@ -321,7 +317,7 @@ TEST(StrPlayer, ResumeGoesOnWhereThePauseLeftOff) {
           at103("NE"),  at103("_NE"), r.Pause(103), r.Pause(309)};
   EXPECT_EQ(r.events, want);
   EXPECT_EQ(r.ends, 1);
-  EXPECT_EQ(TStrPlayerTestAccess::State(r.player), 0);
+  EXPECT_EQ(TStrPlayerStages::State(r.player), 0);
 }
 
 // ---------------------------------------------------------------------------------------------

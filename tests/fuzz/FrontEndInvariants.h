@@ -1,4 +1,5 @@
-// Steps a text through the whole front end the way the speaking loop does, and checks on the way
+// Steps a text through the whole front end in the speaking order (through the player's test seam,
+// to see the state between the steps), and checks on the way
 // what must hold for any input bytes: every loop ends, the cursors stay inside their strings and
 // only move forward, accents are folded, numbers are gone from spoken sentences, and every unit
 // name is one to three letters with its markers. Shared by the fuzz target and by the test that
@@ -12,6 +13,7 @@
 
 #include "EngineHost.h"
 #include "StrPlaySP.h"
+#include "StrPlaySP_Stages.h"
 #include "StrPlaySP_Text.h"
 
 namespace kalvor::fuzz {
@@ -45,8 +47,8 @@ inline bool IsUnitName(std::string_view n) {
 inline std::string CheckFrontEnd(std::string_view text) {
   TStrPlayer p;
   p.BeginText(text);
-  const std::int64_t textLen = static_cast<std::int64_t>(p.FText.size());
-  for (char c : p.FText) {
+  const std::int64_t textLen = static_cast<std::int64_t>(p.Text().size());
+  for (char c : p.Text()) {
     if (UpCaseTr(c) != c) return "text not upper case after preparation";
     if (c == '\'' || c == 'W' || c == 'Q') return "apostrophe, W or Q left in the prepared text";
     if (FoldAccent(c) != c) return "accented letter left in the prepared text";
@@ -54,45 +56,40 @@ inline std::string CheckFrontEnd(std::string_view text) {
   std::int64_t sentences = 0, lastTextPos = 0;
   while (p.NextSentence()) {
     if (++sentences > textLen) return "more sentences than characters";
-    if (p.FTextPos <= lastTextPos || p.FTextPos > textLen + 1) return "text cursor out of place";
-    lastTextPos = p.FTextPos;
-    if (p.FSentenceKind > 2) return "bad sentence kind";
-    for (char c : p.FSentence)
+    if (p.TextPos() <= lastTextPos || p.TextPos() > textLen + 1) return "text cursor out of place";
+    lastTextPos = p.TextPos();
+    if (p.SentenceKind() > 2) return "bad sentence kind";
+    for (char c : p.Sentence())
       if (IsDigit(c)) return "digit left in a spoken sentence";
 
-    const std::int64_t sentenceLen = static_cast<std::int64_t>(p.FSentence.size());
-    p.FQuestionWord = -1;
+    const std::int64_t sentenceLen = static_cast<std::int64_t>(p.Sentence().size());
     std::int64_t words = 0;
-    if (p.FSentenceKind == 1) {
-      p.FindQuestionWord();
-      if (p.FSentencePos != 0) return "question search did not rewind";
-    }
+    TStrPlayerStages::BeginSentence(p);
+    if (p.SentenceKind() == 1 && p.SentencePos() != 0) return "question search did not rewind";
     std::int64_t lastSentencePos = 0;
     while (p.NextWord()) {
       if (++words > sentenceLen) return "more words than characters";
       // A short last word looks for a partner beyond the end, one place past it.
-      if (p.FSentencePos <= lastSentencePos || p.FSentencePos > sentenceLen + 2)
+      if (p.SentencePos() <= lastSentencePos || p.SentencePos() > sentenceLen + 2)
         return "sentence cursor out of place";
-      lastSentencePos = p.FSentencePos;
-      if (p.FWord.empty()) return "empty word";
-      for (char c : p.FWord)
+      lastSentencePos = p.SentencePos();
+      if (p.Word().empty()) return "empty word";
+      for (char c : p.Word())
         if (!IsLetter(c)) return "word holds something other than letters";
 
-      const std::int64_t wordLen = static_cast<std::int64_t>(p.FWord.size());
-      p.FPrevChar = 0;
+      const std::int64_t wordLen = static_cast<std::int64_t>(p.Word().size());
       std::int64_t steps = 0, lastWordPos = 0;
       while (p.NextUnit()) {
         if (++steps > wordLen) return "more unit steps than letters";
-        if (p.FWordPos <= lastWordPos || p.FWordPos > wordLen) return "word cursor out of place";
-        lastWordPos = p.FWordPos;
-        p.FPrevChar = p.FCurChar;
-        if (!IsUnitName(p.FUnit1.View())) return "bad first unit name";
-        if (!p.FUnit2.Empty() && (!IsUnitName(p.FUnit2.View()) || p.FWordPos != wordLen))
+        if (p.WordPos() <= lastWordPos || p.WordPos() > wordLen) return "word cursor out of place";
+        lastWordPos = p.WordPos();
+        if (!IsUnitName(p.Unit1().View())) return "bad first unit name";
+        if (!p.Unit2().Empty() && (!IsUnitName(p.Unit2().View()) || p.WordPos() != wordLen))
           return "bad second unit name";
       }
-      if (p.FWordPos != wordLen) return "unit steps stopped inside the word";
+      if (p.WordPos() != wordLen) return "unit steps stopped inside the word";
     }
-    if (p.FQuestionWord < -1 || p.FQuestionWord >= (words > 0 ? words : 1))
+    if (p.QuestionWord() < -1 || p.QuestionWord() >= (words > 0 ? words : 1))
       return "question mark on a word that does not exist";
   }
   return {};

@@ -77,9 +77,9 @@ int CmdSentences(Args args) {
   Out out;
   static constexpr char kKinds[3] = {'.', '?', '!'};
   while (player.NextSentence()) {
-    std::string line(1, kKinds[player.FSentenceKind < 3 ? player.FSentenceKind : 0]);
+    std::string line(1, kKinds[player.SentenceKind() < 3 ? player.SentenceKind() : 0]);
     line += '\t';
-    line += player.FSentence;
+    line += player.Sentence();
     out.Line(line);
   }
   out.Flush();
@@ -92,22 +92,11 @@ int CmdUnits(Args args) {
   if (!ParseText(args, kUnitsHelp, "units", input)) return 0;
   std::string text = input.Load();
   TStrPlayer player;
-  player.BeginText(text);
   Out out;
-  // The nesting of the speaking loop, so that the names come out in the order they are spoken.
-  while (player.NextSentence()) {
-    player.FQuestionWord = -1;
-    if (player.FSentenceKind == 1) player.FindQuestionWord();
-    while (player.NextWord()) {
-      player.FPrevChar = 0;
-      while (player.NextUnit()) {
-        player.FPrevChar = player.FCurChar;
-        if (!player.FUnit1.Empty()) out.Line(player.FUnit1.View());
-        if (!player.FUnit2.Empty()) out.Line(player.FUnit2.View());
-      }
-    }
-    out.Line({});  // the pause after the sentence
-  }
+  // Spoken without a voice: the names come out in the order they are spoken, an empty one for the
+  // pause after every sentence.
+  player.SetOnPlaySyl([&out](TStrPlayer&, TStr3 name, std::int32_t&) { out.Line(name.View()); });
+  player.Speak(text);
   out.Flush();
   FlushOut();  // a full disk or a closed pipe is no success
   return 0;
