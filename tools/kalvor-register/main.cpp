@@ -11,6 +11,7 @@
 
 #include "EngineModule.h"
 #include "Registration.h"
+#include "Sapi5Voices.h"
 #include "Speech.h"
 #include "WinConsole.h"
 
@@ -26,8 +27,10 @@ const wchar_t kHelp[] =
     L"       kalvor-reg uninstall [--runtime [--force]] [--reg-file FILE.reg]\n"
     L"       kalvor-reg status\n"
     L"\n"
-    L"Registers the Kalvor Turkish text-to-speech engine (Kalvor.dll) with COM and with the\n"
-    L"SAPI 4 run time, so that SAPI 4 programs list its voices; uninstall takes it out again.\n"
+    L"Registers the Kalvor Turkish text-to-speech engine (Kalvor.dll) with COM, with the\n"
+    L"SAPI 4 run time and as SAPI 5 voices (Tarpek, Nilvo), so that SAPI 4 and SAPI 5 programs\n"
+    L"list its voices; uninstall takes it out again. A 32-bit DLL is registered for 32-bit\n"
+    L"programs, a 64-bit one for 64-bit programs: register both where both are installed.\n"
     L"Changing the registry needs administrator rights.\n"
     L"\n"
     L"  --dll PATH           the engine to register (default: Kalvor.dll beside kalvor-reg.exe);\n"
@@ -40,11 +43,12 @@ const wchar_t kHelp[] =
     L"                       time is registered\n"
     L"  --reg-file FILE.reg  write the registration as a file for regedit instead of changing\n"
     L"                       the registry (on 64-bit Windows import it with\n"
-    L"                       reg import FILE.reg /reg:32)\n"
+    L"                       reg import FILE.reg /reg:32, or /reg:64 for a 64-bit DLL)\n"
     L"\n"
     L"Examples:\n"
     L"  kalvor-reg install\n"
     L"  kalvor-reg install --dll \"C:\\Program Files\\Kalvor\\Kalvor.dll\"\n"
+    L"  kalvor-reg install --dll \"C:\\Program Files (x86)\\Kalvor\\Kalvor64.dll\"\n"
     L"  kalvor-reg install --reg-file kalvor.reg\n"
     L"  kalvor-reg uninstall\n";
 
@@ -108,6 +112,12 @@ int Status() {
         L"\n");
     Out(std::wstring(L"  in the SAPI 4 engine list: ") + (EngineListed(root) ? L"yes" : L"no") +
         L"\n");
+    const auto sapi5 = ServerPath(root, kalvor::CLSID_KalvorSapi5Engine);
+    Out(L"  SAPI 5 engine " + GuidText(kalvor::CLSID_KalvorSapi5Engine) + L": " +
+        sapi5.value_or(L"not registered") + L"\n");
+    std::wstring tokens;
+    for (const std::wstring& t : ListedVoiceTokens(root)) tokens += L" " + t;
+    Out(L"  SAPI 5 voices:" + (tokens.empty() ? std::wstring(L" none") : tokens) + L"\n");
     const auto enumerator = ServerPath(root, CLSID_TTSEnumerator);
     Out(L"  TTS enumerator: " + enumerator.value_or(L"not registered") + L"\n");
     const auto audio = ServerPath(root, CLSID_MMAudioDest);
