@@ -3,7 +3,9 @@
 // hands it the token (which names the voice's speech data file) and then calls Speak on a thread
 // of its own with the parsed text as a list of fragments; the engine writes 16 kHz 16-bit mono
 // samples and events to the site SAPI gives it, and asks the site between units whether to stop,
-// skip or change rate or volume.
+// skip or change rate or volume. It keeps no thread affinity (no windows, nothing per thread), so
+// it is registered for both threading models: SAPI creates it on one thread and speaks with it on
+// another.
 #pragma once
 
 #include <memory>

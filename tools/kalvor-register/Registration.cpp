@@ -15,6 +15,10 @@ namespace {
 
 constexpr wchar_t kEngineDescription[] = L"Kalvor Turkish text-to-speech engine";
 constexpr wchar_t kSapi5Description[] = L"Kalvor Turkish text-to-speech engine (SAPI 5)";
+// SAPI 5 creates an engine on one thread and speaks with it on another of its own: the engine has
+// no thread of its own to keep, so COM must not put it in an apartment of its own, for which no
+// proxy of its interfaces exists.
+constexpr wchar_t kSapi5Threading[] = L"Both";
 constexpr wchar_t kEnumeratorDescription[] = L"SAPI 4 TTS enumerator (stand-in run time)";
 constexpr wchar_t kAudioDestDescription[] =
     L"SAPI 4 multimedia audio destination (stand-in run time)";
@@ -99,7 +103,7 @@ void DeleteTree(const TRegistryRoot& root, const std::wstring& key) {
 }
 
 void RegisterServer(const TRegistryRoot& root, const GUID& clsid, const wchar_t* description,
-                    const std::wstring& path) {
+                    const std::wstring& path, const wchar_t* threading = L"Apartment") {
   const std::wstring key = ClassKey(root, clsid);
   TKey h;
   CreateKey(root, key, h);
@@ -108,7 +112,7 @@ void RegisterServer(const TRegistryRoot& root, const GUID& clsid, const wchar_t*
   TKey s;
   CreateKey(root, server, s);
   SetString(root, server, s.Get(), nullptr, path);
-  SetString(root, server, s.Get(), L"ThreadingModel", L"Apartment");
+  SetString(root, server, s.Get(), L"ThreadingModel", threading);
 }
 
 std::wstring Lower(std::wstring s) {
@@ -219,16 +223,18 @@ std::vector<std::wstring> ListedVoiceTokens(const TRegistryRoot& root) {
   return out;
 }
 
-void RegisterEngine(const TRegistryRoot& root, const std::wstring& dllPath) {
-  RegisterServer(root, CLSID_KalvorEngine, kEngineDescription, dllPath);
-  const std::wstring key = EngineListKey(root);
-  TKey h;
-  CreateKey(root, key, h);
-  SetString(root, key, h.Get(), kEngineValueName, GuidText(CLSID_KalvorEngine));
+void RegisterEngine(const TRegistryRoot& root, const std::wstring& dllPath, bool sapi4) {
+  if (sapi4) {
+    RegisterServer(root, CLSID_KalvorEngine, kEngineDescription, dllPath);
+    const std::wstring key = EngineListKey(root);
+    TKey h;
+    CreateKey(root, key, h);
+    SetString(root, key, h.Get(), kEngineValueName, GuidText(CLSID_KalvorEngine));
+  }
 
   // SAPI 5 finds the engine through its voice tokens; the voice files lie beside the DLL, where
   // the engine looks for a bare name.
-  RegisterServer(root, CLSID_KalvorSapi5Engine, kSapi5Description, dllPath);
+  RegisterServer(root, CLSID_KalvorSapi5Engine, kSapi5Description, dllPath, kSapi5Threading);
   for (const TSapi5Voice& v : kSapi5Voices) {
     const std::wstring token = VoiceTokenKey(root, v.TokenName);
     TKey t;
@@ -306,22 +312,23 @@ std::wstring RegFileText(bool install, const std::wstring& enginePath,
        L"view of\r\n"
        L"; the DLL named below: reg import FILE.reg /reg:32 for the 32-bit Kalvor.dll,\r\n"
        L";                      reg import FILE.reg /reg:64 for the 64-bit one\r\n\r\n";
-  auto server = [&](const GUID& clsid, const wchar_t* description, const std::wstring& path) {
+  auto server = [&](const GUID& clsid, const wchar_t* description, const std::wstring& path,
+                    const wchar_t* threading = L"Apartment") {
     const std::wstring key = hklm + L"\\Classes\\CLSID\\" + GuidText(clsid);
     if (!install) {
       t += L"[-" + key + L"]\r\n\r\n";
       return;
     }
     t += L"[" + key + L"]\r\n@=" + Quoted(description) + L"\r\n\r\n";
-    t += L"[" + key + L"\\InprocServer32]\r\n@=" + Quoted(path) +
-         L"\r\n\"ThreadingModel\"=\"Apartment\"\r\n\r\n";
+    t += L"[" + key + L"\\InprocServer32]\r\n@=" + Quoted(path) + L"\r\n\"ThreadingModel\"=\"" +
+         threading + L"\"\r\n\r\n";
   };
   if (!enginePath.empty() || !install) {
     server(CLSID_KalvorEngine, kEngineDescription, enginePath);
     t += L"[" + hklm + L"\\" + kEngineListKey + L"]\r\n";
     t += Quoted(kEngineValueName) + L"=" +
          (install ? Quoted(GuidText(CLSID_KalvorEngine)) : std::wstring(L"-")) + L"\r\n\r\n";
-    server(CLSID_KalvorSapi5Engine, kSapi5Description, enginePath);
+    server(CLSID_KalvorSapi5Engine, kSapi5Description, enginePath, kSapi5Threading);
     for (const TSapi5Voice& v : kSapi5Voices) {
       const std::wstring token = hklm + L"\\" + sapi5::kVoiceTokensKey + L"\\" + v.TokenName;
       if (!install) {

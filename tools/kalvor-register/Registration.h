@@ -56,8 +56,9 @@ std::optional<std::wstring> ServerPath(const TRegistryRoot& root, const GUID& cl
 std::optional<std::wstring> ThreadingModel(const TRegistryRoot& root, const GUID& clsid);
 bool EngineListed(const TRegistryRoot& root);
 
-// Registers both engine classes, the SAPI 4 engine-list entry and the SAPI 5 voice tokens.
-void RegisterEngine(const TRegistryRoot& root, const std::wstring& dllPath);
+// Registers both engine classes, the SAPI 4 engine-list entry and the SAPI 5 voice tokens; without
+// sapi4, only the SAPI 5 class and tokens (a 64-bit DLL beside the 32-bit one that SAPI 4 uses).
+void RegisterEngine(const TRegistryRoot& root, const std::wstring& dllPath, bool sapi4 = true);
 // Removes the engine's classes, every engine-list entry that names it and its voice tokens.
 void UnregisterEngine(const TRegistryRoot& root);
 

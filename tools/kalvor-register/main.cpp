@@ -22,8 +22,8 @@ using kalvor::win::Err;
 using kalvor::win::Out;
 
 const wchar_t kHelp[] =
-    L"Usage: kalvor-reg install [--dll PATH] [--runtime [--runtime-dll PATH] [--force]]\n"
-    L"                          [--reg-file FILE.reg]\n"
+    L"Usage: kalvor-reg install [--dll PATH] [--sapi5-only]\n"
+    L"                          [--runtime [--runtime-dll PATH] [--force]] [--reg-file FILE.reg]\n"
     L"       kalvor-reg uninstall [--runtime [--force]] [--reg-file FILE.reg]\n"
     L"       kalvor-reg status\n"
     L"\n"
@@ -35,6 +35,8 @@ const wchar_t kHelp[] =
     L"\n"
     L"  --dll PATH           the engine to register (default: Kalvor.dll beside kalvor-reg.exe);\n"
     L"                       its voices ORVDAT1.SPD and ORVDAT2.SPD must lie beside it\n"
+    L"  --sapi5-only         register the DLL for SAPI 5 programs only (the 64-bit DLL beside\n"
+    L"                       the 32-bit one: SAPI 4 programs are all 32-bit)\n"
     L"  --runtime            also (un)register the stand-in SAPI 4 run time (sapi4rt.dll), for\n"
     L"                       machines without the real one, such as test prefixes; it is never\n"
     L"                       registered over another run time\n"
@@ -134,7 +136,7 @@ int Run(const std::vector<std::wstring>& args) {
     return 0;
   }
   std::wstring dll, runtimeDll, regFile;
-  bool runtime = false, force = false;
+  bool runtime = false, force = false, sapi5Only = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::wstring& a = args[i];
     auto value = [&]() -> std::wstring {
@@ -145,6 +147,8 @@ int Run(const std::vector<std::wstring>& args) {
       dll = value();
     else if (a == L"--runtime")
       runtime = true;
+    else if (a == L"--sapi5-only")
+      sapi5Only = true;
     else if (a == L"--runtime-dll") {
       runtimeDll = value();
       runtime = true;
@@ -180,8 +184,8 @@ int Run(const std::vector<std::wstring>& args) {
       RegisterRuntime(RootFor(runtimeDll), runtimeDll, force);
       Out(L"kalvor-reg: registered the stand-in SAPI 4 run time " + runtimeDll + L"\n");
     }
-    RegisterEngine(RootFor(dll), dll);
-    Out(L"kalvor-reg: registered " + dll + L"\n");
+    RegisterEngine(RootFor(dll), dll, !sapi5Only);
+    Out(L"kalvor-reg: registered " + dll + (sapi5Only ? L" for SAPI 5\n" : L"\n"));
     return 0;
   }
 

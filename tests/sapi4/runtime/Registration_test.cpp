@@ -144,7 +144,7 @@ TEST_F(RegistrationTest, SapiFiveVoiceTokensGoInAndOutWithTheEngine) {
 
   kalvor::reg::RegisterEngine(root, dll);
   EXPECT_EQ(kalvor::reg::ServerPath(root, kalvor::CLSID_KalvorSapi5Engine), dll);
-  EXPECT_EQ(kalvor::reg::ThreadingModel(root, kalvor::CLSID_KalvorSapi5Engine), L"Apartment");
+  EXPECT_EQ(kalvor::reg::ThreadingModel(root, kalvor::CLSID_KalvorSapi5Engine), L"Both");
   EXPECT_EQ(kalvor::reg::ListedVoiceTokens(root),
             (std::vector<std::wstring>{L"Kalvor-Tarpek", L"Kalvor-Nilvo"}));
   struct Row {
