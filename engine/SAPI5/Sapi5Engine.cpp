@@ -104,7 +104,22 @@ class TSapi5Run {
   std::int32_t FLastTextPos = -1, FLastSentencePos = -1, FLastWordPos = 0;
 };
 
+// Text fragments in a row that differ only in what the engine does not change (emphasis, pitch,
+// part of speech) are spoken as one text, so that markup inside a sentence makes no pause there.
 void TSapi5Run::Collect(const SPVTEXTFRAG* list) {
+  std::wstring text;
+  std::vector<ULONG> source;
+  TItem run;
+  auto flush = [&] {
+    if (text.empty()) return;
+    for (TSapi5Sentence& s : CutText(text, source, run.Spelled, FScratch)) {
+      TItem item = run;
+      item.Sentence = std::move(s);
+      FItems.push_back(std::move(item));
+    }
+    text.clear();
+    source.clear();
+  };
   for (const SPVTEXTFRAG* f = list; f; f = f->pNext) {
     TItem base;
     base.RateAdj = f->State.RateAdj;
@@ -113,17 +128,20 @@ void TSapi5Run::Collect(const SPVTEXTFRAG* list) {
       case SPVA_Speak:
       case SPVA_Pronounce:
       case SPVA_SpellOut: {
-        const bool spell = f->State.eAction == SPVA_SpellOut;
-        for (TSapi5Sentence& s :
-             CutFragment(f->pTextStart, f->ulTextLen, f->ulTextSrcOffset, spell, FScratch)) {
-          TItem item = base;
-          item.Sentence = std::move(s);
-          item.Spelled = spell;
-          FItems.push_back(std::move(item));
+        base.Spelled = f->State.eAction == SPVA_SpellOut;
+        if (!text.empty() && (base.Spelled != run.Spelled || base.RateAdj != run.RateAdj ||
+                              base.Volume != run.Volume))
+          flush();
+        if (text.empty()) run = base;
+        if (!f->pTextStart) break;
+        for (ULONG k = 0; k < f->ulTextLen; ++k) {
+          text += f->pTextStart[k];
+          source.push_back(f->ulTextSrcOffset + k);
         }
         break;
       }
       case SPVA_Silence: {
+        flush();
         TItem item = base;
         item.Kind = TKind::Silence;
         item.SilenceMs = f->State.SilenceMSecs;
@@ -131,6 +149,7 @@ void TSapi5Run::Collect(const SPVTEXTFRAG* list) {
         break;
       }
       case SPVA_Bookmark: {
+        flush();
         TItem item = base;
         item.Kind = TKind::Bookmark;
         if (f->pTextStart) item.Mark.assign(f->pTextStart, f->ulTextLen);
@@ -141,6 +160,7 @@ void TSapi5Run::Collect(const SPVTEXTFRAG* list) {
         break;
     }
   }
+  flush();
 }
 
 HRESULT TSapi5Run::Run(const SPVTEXTFRAG* list) {

@@ -79,16 +79,16 @@ std::int32_t SpokenLetters(TStrPlayer& scratch, std::string_view text) {
   return count;
 }
 
-std::vector<TSapi5Sentence> CutFragment(const WCHAR* text, ULONG length, ULONG sourceOffset,
-                                        bool spell, TStrPlayer& scratch) {
+std::vector<TSapi5Sentence> CutText(const std::wstring& text, const std::vector<ULONG>& source,
+                                    bool spell, TStrPlayer& scratch) {
   std::vector<TSapi5Sentence> out;
-  if (!text || length == 0) return out;
-  const TMappedText m = Convert(text, length);
+  if (text.empty() || source.size() != text.size()) return out;
+  const TMappedText m = Convert(text.data(), static_cast<ULONG>(text.size()));
   const std::string& s = m.Bytes;
   const std::size_t n = s.size();
   auto span = [&](std::size_t b, std::size_t e, ULONG& pos, ULONG& len) {
-    pos = sourceOffset + m.From[b];
-    len = m.From[e - 1] + m.Units[e - 1] - m.From[b];
+    pos = source[m.From[b]];
+    len = source[m.From[e - 1] + m.Units[e - 1] - 1] + 1 - pos;
   };
 
   if (spell) {

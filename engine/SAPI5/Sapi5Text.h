@@ -1,4 +1,4 @@
-// How the SAPI 5 engine cuts a text fragment before speaking it: into sentences, each spoken by
+// How the SAPI 5 engine cuts its text before speaking it: into sentences, each spoken by
 // one Speak of the synthesizer, and the words of each sentence with the number of letters the
 // front end makes of them, so that word boundary events can be placed on the unit that starts a
 // word.
@@ -34,11 +34,12 @@ struct TSapi5Sentence {
   std::vector<TSapi5Word> Words;
 };
 
-// The sentences of a fragment, in order; pieces without any word are left out. With spell, each
-// letter or digit is a sentence of its own, to be spoken as a one-letter word. scratch is a
-// synthesizer used for its front end only (no voice needed).
-std::vector<TSapi5Sentence> CutFragment(const WCHAR* text, ULONG length, ULONG sourceOffset,
-                                        bool spell, TStrPlayer& scratch);
+// The sentences of a text, in order; pieces without any word are left out. source holds the place
+// of each code unit of text in the application's text (a run of fragments need not be contiguous
+// there). With spell, each letter or digit is a sentence of its own, to be spoken as a one-letter
+// word. scratch is a synthesizer used for its front end only (no voice needed).
+std::vector<TSapi5Sentence> CutText(const std::wstring& text, const std::vector<ULONG>& source,
+                                    bool spell, TStrPlayer& scratch);
 
 // The letters the front end speaks for a text, counted as the speaking loop advances through its
 // words (what the engine counts again while speaking).

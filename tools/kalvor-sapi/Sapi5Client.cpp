@@ -99,6 +99,7 @@ void ReadVoices(TVoices& out) {
     WCHAR* id = nullptr;
     if (SUCCEEDED(token->GetId(&id))) v.Id = TakeString(id);
     v.Display = StringOf(token, nullptr);
+    if (v.Display.empty()) v.Display = StringOf(token, L"");  // some SAPIs want the empty name
     TComRef<ISpDataKey> attributes;
     if (SUCCEEDED(token->OpenKey(L"Attributes", attributes.Out())) && attributes) {
       v.Name = StringOf(attributes.Get(), L"Name");

@@ -259,6 +259,29 @@ TEST_F(Sapi5EngineTest, BookmarksAndSilencesSitBetweenTheFragmentsAroundThem) {
   EXPECT_EQ(words[2].Offset, first.size() + 250 * 32);
 }
 
+TEST_F(Sapi5EngineTest, FragmentsThatOnlyMarkUpASentenceAreSpokenAsOne) {
+  ASSERT_HRESULT_SUCCEEDED(SetToken());
+  // As <emph>geldi</emph> would split it: no pause inside the sentence.
+  ASSERT_HRESULT_SUCCEEDED(
+      Speak({{SPVA_Speak, L"Ali "}, {SPVA_Speak, L"geldi"}, {SPVA_Speak, L". Veli de."}}));
+  EXPECT_EQ(site.Audio, Expected(L"Ali geldi. Veli de."));
+  const auto words = site.EventsOf(SPEI_WORD_BOUNDARY);
+  ASSERT_EQ(words.size(), 4u);
+  EXPECT_EQ(words[1].LParam, 4);
+  EXPECT_EQ(words[1].WParam, 5u);
+  const auto sentences = site.EventsOf(SPEI_SENTENCE_BOUNDARY);
+  ASSERT_EQ(sentences.size(), 2u);
+  EXPECT_EQ(sentences[0].WParam, 10u);
+
+  // Another rate is another piece.
+  site = TFakeSite();
+  ASSERT_HRESULT_SUCCEEDED(Speak({{SPVA_Speak, L"Ali "}, {SPVA_Speak, L"geldi.", 10}}));
+  std::vector<std::uint8_t> expected = Expected(L"Ali ");
+  const auto fast = Expected(L"geldi.", 200);
+  expected.insert(expected.end(), fast.begin(), fast.end());
+  EXPECT_EQ(site.Audio, expected);
+}
+
 TEST_F(Sapi5EngineTest, SpellOutSpeaksEachLetterAsAWordOfItsOwn) {
   ASSERT_HRESULT_SUCCEEDED(SetToken());
   ASSERT_HRESULT_SUCCEEDED(Speak({{SPVA_SpellOut, L"a\u015F-3"}}));
