@@ -1,10 +1,13 @@
 ; KalvorSetup.exe: installs the Kalvor Turkish speech engine (Kalvor.dll, its two voices), Lumeko and
-; the command-line tools, registers the engine with COM and with the SAPI 4 run time, and makes an
-; uninstaller that takes all of it out again.
+; the command-line tools, registers the engine with COM, with the SAPI 4 run time and as SAPI 5
+; voices, and makes an uninstaller that takes all of it out again. On 64-bit Windows the 64-bit
+; engine (Kalvor64.dll, beside the voices) is installed and registered for 64-bit SAPI 5 programs
+; as well.
 ;
 ; Built by CMake with makensis:
-;   makensis -INPUTCHARSET UTF8 -DARCH=x86 -DBINDIR=build/win32/bin -DOUTFILE=.../KalvorSetup.exe
-;            -DVERSION=1.0.0 Kalvor.nsi
+;   makensis -INPUTCHARSET UTF8 -DARCH=x86 -DBINDIR=build/win32/bin -DBIN64DIR=build/win32/x64/bin
+;            -DOUTFILE=.../KalvorSetup.exe -DVERSION=1.0.0 Kalvor.nsi
+; BIN64DIR (x86 only) holds the 64-bit Kalvor.dll and kalvor-sapi.exe.
 ; ARCH x86 is what users get: SAPI 4 and its programs are 32-bit, so the engine goes into the 32-bit
 ; program files folder and is registered where 32-bit programs look. ARCH amd64 makes the same
 ; installer from a 64-bit build, for the tests under 64-bit Wine.
@@ -80,6 +83,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !include FileFunc.nsh
 !include Sections.nsh
 !include WinMessages.nsh
+!include x64.nsh
 
 Var RuntimePath      ; the registered TTS enumerator's DLL, empty when there is none
 Var RealRuntime      ; 1 when that is a real SAPI 4 run time (not a stand-in)
@@ -110,8 +114,8 @@ Var LumekoStarted    ; 1 once this installation has started Lumeko
 
 LangString SecEngineName ${LANG_TURKISH} "Kalvor konuşma motoru"
 LangString SecEngineName ${LANG_ENGLISH} "Kalvor speech engine"
-LangString SecEngineDesc ${LANG_TURKISH} "Türkçe SAPI 4 konuşma motoru, erkek ve kadın sesiyle; her SAPI 4 programı Türkçe okur."
-LangString SecEngineDesc ${LANG_ENGLISH} "The Turkish SAPI 4 speech engine with its male and female voice, for every SAPI 4 program."
+LangString SecEngineDesc ${LANG_TURKISH} "Türkçe SAPI 4 ve SAPI 5 konuşma motoru, erkek ve kadın sesiyle (Tarpek, Nilvo); her SAPI programı Türkçe okur."
+LangString SecEngineDesc ${LANG_ENGLISH} "The Turkish SAPI 4 and SAPI 5 speech engine with its male and female voice (Tarpek, Nilvo), for every SAPI program."
 LangString SecLumekoDesc ${LANG_TURKISH} "Panoya kopyalanan metni sesli okur (F10 okur, F11 durdurur); Başlat menüsüne eklenir."
 LangString SecLumekoDesc ${LANG_ENGLISH} "Reads text copied to the clipboard aloud (F10 reads, F11 stops); added to the Start menu."
 LangString SecAutostartName ${LANG_TURKISH} "Lumeko Windows ile başlasın"
@@ -120,8 +124,8 @@ LangString SecAutostartDesc ${LANG_TURKISH} "Lumeko her oturum açılışında b
 LangString SecAutostartDesc ${LANG_ENGLISH} "Lumeko starts in the notification area whenever someone logs on."
 LangString SecToolsName ${LANG_TURKISH} "Komut satırı araçları"
 LangString SecToolsName ${LANG_ENGLISH} "Command-line tools"
-LangString SecToolsDesc ${LANG_TURKISH} "kalvor: metinden WAV dosyası; kalvor-sapi: SAPI 4 seslerini listeler, onlarla konuşur."
-LangString SecToolsDesc ${LANG_ENGLISH} "kalvor: text to WAV files; kalvor-sapi: lists the SAPI 4 voices and speaks through them."
+LangString SecToolsDesc ${LANG_TURKISH} "kalvor: metinden WAV dosyası; kalvor-sapi: SAPI 4 ve SAPI 5 seslerini listeler, onlarla konuşur."
+LangString SecToolsDesc ${LANG_ENGLISH} "kalvor: text to WAV files; kalvor-sapi: lists the SAPI 4 and SAPI 5 voices and speaks through them."
 LangString SecRuntimeName ${LANG_TURKISH} "Yedek SAPI 4 çalışma ortamı"
 LangString SecRuntimeName ${LANG_ENGLISH} "Stand-in SAPI 4 run time"
 LangString SecRuntimeDesc ${LANG_TURKISH} "Bu bilgisayarda SAPI 4 çalışma ortamı yok ama gerekli: Microsoft'unkini kurun ya da bu yedeği seçin."
@@ -266,6 +270,12 @@ Section "!$(SecEngineName)" SecEngine
   File "${BINDIR}/ORVDAT1.SPD"
   File "${BINDIR}/ORVDAT2.SPD"
   File "${BINDIR}/kalvor-reg.exe"
+!ifdef BIN64DIR
+  ; The 64-bit engine for 64-bit SAPI 5 programs, beside the voices it shares with the 32-bit one.
+  ${If} ${RunningX64}
+    File "/oname=Kalvor64.dll" "${BIN64DIR}/Kalvor.dll"
+  ${EndIf}
+!endif
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   WriteRegStr HKLM "${STATE_KEY}" "InstallDir" "$INSTDIR"
@@ -297,6 +307,11 @@ Section "$(SecToolsName)" SecTools
   SetOutPath "$INSTDIR"
   File "${BINDIR}/kalvor.exe"
   File "${BINDIR}/kalvor-sapi.exe"
+!ifdef BIN64DIR
+  ${If} ${RunningX64}
+    File "/oname=kalvor-sapi64.exe" "${BIN64DIR}/kalvor-sapi.exe"
+  ${EndIf}
+!endif
 SectionEnd
 
 Section /o "$(SecRuntimeName)" SecRuntime
@@ -327,6 +342,17 @@ Section "-Register"
     SetErrorLevel 2
     Abort
   ${EndIf}
+!ifdef BIN64DIR
+  ; kalvor-reg puts a 64-bit DLL where 64-bit programs look.
+  ${If} ${RunningX64}
+    !insertmacro RunKalvorReg 'install --dll "$INSTDIR\Kalvor64.dll" --sapi5-only'
+    ${If} $0 != 0
+      MessageBox MB_ICONSTOP|MB_OK "$(RegisterFailed)" /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+  ${EndIf}
+!endif
   ${If} ${SectionIsSelected} ${SecRuntime}
     WriteRegDWORD HKLM "${STATE_KEY}" "StandInRuntime" 1
   ${EndIf}
@@ -345,6 +371,7 @@ Section "-Register"
   ${IfNot} ${SectionIsSelected} ${SecTools}
     Delete "$INSTDIR\kalvor.exe"
     Delete "$INSTDIR\kalvor-sapi.exe"
+    Delete "$INSTDIR\kalvor-sapi64.exe"
   ${EndIf}
 
   SetDetailsPrint none  ; GetSize reports its count otherwise
@@ -475,8 +502,9 @@ FunctionEnd
 Section "Uninstall"
   Call un.StopLumeko
 
-  ; Out of COM and the SAPI 4 engine list first, while the registration program is still there;
-  ; the stand-in run time only when this installation put it there.
+  ; Out of COM, the SAPI 4 engine list and the SAPI 5 voices (of both registry views) first,
+  ; while the registration program is still there; the stand-in run time only when this
+  ; installation put it there.
   ReadRegDWORD $1 HKLM "${STATE_KEY}" "StandInRuntime"
   ${If} $1 == 1
     !insertmacro RunKalvorReg 'uninstall --runtime'
@@ -489,11 +517,13 @@ Section "Uninstall"
   Delete "$SMSTARTUP\Lumeko.lnk"
 
   !insertmacro RemoveFile "Kalvor.dll"
+  !insertmacro RemoveFile "Kalvor64.dll"
   !insertmacro RemoveFile "ORVDAT1.SPD"
   !insertmacro RemoveFile "ORVDAT2.SPD"
   !insertmacro RemoveFile "Lumeko.exe"
   !insertmacro RemoveFile "kalvor.exe"
   !insertmacro RemoveFile "kalvor-sapi.exe"
+  !insertmacro RemoveFile "kalvor-sapi64.exe"
   !insertmacro RemoveFile "sapi4rt.dll"
   !insertmacro RemoveFile "kalvor-reg.exe"
   Delete "$INSTDIR\Uninstall.exe"

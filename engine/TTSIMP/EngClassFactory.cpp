@@ -4,10 +4,12 @@
 #include "EngineEnum.h"
 #include "EngineModule.h"
 #include "Module.h"
+#include "Sapi5Engine.h"
+#include "Sapi5Voices.h"
 
 namespace kalvor {
 
-TEngClassFactory::TEngClassFactory() {
+TEngClassFactory::TEngClassFactory(const CLSID& clsid) : FClsid(clsid) {
   FactoryCreated();
 }
 TEngClassFactory::~TEngClassFactory() {
@@ -40,6 +42,7 @@ HRESULT STDMETHODCALLTYPE TEngClassFactory::CreateInstance(IUnknown* pUnkOuter, 
   if (!ppv) return E_INVALIDARG;
   *ppv = nullptr;
   if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+  if (IsEqualCLSID(FClsid, CLSID_KalvorSapi5Engine)) return CreateSapi5Engine(riid, ppv);
   return ComEntry([&]() -> HRESULT {
     CollectModes();
     auto* engine = new TEngineEnum(&ObjectReleased);
@@ -62,11 +65,12 @@ HRESULT GetEngineClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
   return ComEntry([&]() -> HRESULT {
     if (!ppv) return E_INVALIDARG;
     *ppv = nullptr;
-    if (!IsEqualCLSID(rclsid, CLSID_KalvorEngine)) return E_FAIL;
+    if (!IsEqualCLSID(rclsid, CLSID_KalvorEngine) && !IsEqualCLSID(rclsid, CLSID_KalvorSapi5Engine))
+      return E_FAIL;
     if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
       return E_NOINTERFACE;
     CollectModes();
-    auto* factory = new TEngClassFactory;
+    auto* factory = new TEngClassFactory(rclsid);
     factory->AddRef();
     *ppv = static_cast<IClassFactory*>(factory);
     return S_OK;

@@ -1,5 +1,6 @@
-// TEngClassFactory: the class object DllGetClassObject hands out; it creates engine objects
-// (TEngineEnum) and keeps the module loaded through LockServer.
+// TEngClassFactory: the class object DllGetClassObject hands out; it creates engine objects of its
+// class (TEngineEnum for SAPI 4, TSapi5Engine for SAPI 5) and keeps the module loaded through
+// LockServer.
 #pragma once
 
 #ifndef NOMINMAX
@@ -13,7 +14,7 @@ namespace kalvor {
 
 class TEngClassFactory final : public IClassFactory {
  public:
-  TEngClassFactory();
+  explicit TEngClassFactory(const CLSID& clsid);
   TEngClassFactory(const TEngClassFactory&) = delete;
   TEngClassFactory& operator=(const TEngClassFactory&) = delete;
 
@@ -26,6 +27,7 @@ class TEngClassFactory final : public IClassFactory {
  private:
   ~TEngClassFactory();
   LONG FRefCount = 0;
+  CLSID FClsid;
 };
 
 // DllGetClassObject and DllCanUnloadNow, behind the exports of the DLL.

@@ -7,14 +7,13 @@
 #include <vector>
 
 #include "EngineHost.h"
+#include "EngineText.h"
 #include "Module.h"
 #include "SpcMode.h"
 
 namespace kalvor {
 namespace {
 
-// Engine text is Windows-1254 whatever the system's ANSI code page is.
-constexpr UINT kEngineCodePage = 1254;
 // How often a mode that was released while speaking is looked at again.
 constexpr UINT kCollectIntervalMs = 100;
 

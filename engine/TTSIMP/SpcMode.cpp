@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ComEntry.h"
+#include "EngineText.h"
 #include "Framework.h"
 #include "MsgWindow.h"
 #include "Module.h"
@@ -13,31 +14,11 @@
 namespace kalvor {
 namespace {
 
-// Engine text is Windows-1254 whatever the system's ANSI code page is, so that Turkish letters
-// survive on any system. A character 1254 cannot hold becomes a space (a separator for the engine),
-// as in the command line; no "best fit" look-alikes, which would read as other words.
-constexpr UINT kEngineCodePage = 1254;
-
 // Wait for room at most this many times per batch. A wait ends when a message arrives for the
 // thread (the destination's own notifications supply them) or after kWaitSliceMs, so that a
 // destination that never notifies cannot hold the caller for ever.
 constexpr int kMaxWaits = 200;
 constexpr DWORD kWaitSliceMs = 100;
-
-std::string WideToEngineText(const WCHAR* text, std::size_t length) {
-  if (length == 0) return {};
-  const int n = static_cast<int>(length);
-  BOOL usedDefault = FALSE;
-  int size = WideCharToMultiByte(kEngineCodePage, WC_NO_BEST_FIT_CHARS, text, n, nullptr, 0, " ",
-                                 &usedDefault);
-  if (size <= 0) throw Exception("The text cannot be converted to Windows-1254");
-  std::string out(static_cast<std::size_t>(size), '\0');
-  size = WideCharToMultiByte(kEngineCodePage, WC_NO_BEST_FIT_CHARS, text, n, out.data(), size, " ",
-                             &usedDefault);
-  if (size <= 0) throw Exception("The text cannot be converted to Windows-1254");
-  out.resize(static_cast<std::size_t>(size));
-  return out;
-}
 
 // A wide mode-record field into an ANSI one of `capacity` bytes, always terminated.
 void WideFieldToAnsi(const WCHAR* src, std::size_t srcCapacity, CHAR* dst, int capacity) {

@@ -4,11 +4,10 @@
 #include <cwchar>
 
 #include "EngineModule.h"
+#include "EngineText.h"
 
 namespace kalvor {
 namespace {
-
-constexpr UINT kEngineCodePage = 1254;
 
 // "Türkçe", "Kadın" in Windows-1254: ü FC, ç E7, ı FD.
 constexpr char kDialect[] =

@@ -142,6 +142,7 @@ view="$work/status$bits"
 check "the engine is registered for COM, from the install folder" \
   has "$view" 'C:\Program Files\Kalvor\Kalvor.dll (Apartment)'
 check "the engine is in the SAPI 4 engine list" has "$view" "in the SAPI 4 engine list: yes"
+check "the SAPI 5 voices are registered" has "$view" "SAPI 5 voices: Kalvor-Tarpek Kalvor-Nilvo"
 check "the stand-in run time is registered (/RUNTIME, no run time before)" \
   has "$view" 'TTS enumerator: C:\Program Files\Kalvor\sapi4rt.dll'
 engine_clsid=$(grep -o -m1 'engine {[0-9A-Fa-f-]*}' "$work/status.txt" | cut -c8-)
@@ -229,6 +230,7 @@ check "no file of ours is left ($(tr '\n' ' ' <"$work/files-new"))" test ! -s "$
 # Every key and value the install added is gone: the registry holds none of our names, classes or
 # paths that it did not hold before.
 for word in Kalvor Lumeko Verdanis sapi4rt "$engine_clsid" "{D67C0280-C743-11CD-80E5-00AA003E4B50}" \
+  "{B59D7F8A-FCC9-4B1E-A955-3A431FBD6C9A}" \
   'Voice\\TextToSpeech' 'Program Files\\Kalvor'; do
   for hive in system user; do
     if ! has "$work/$hive-before.reg" "$word"; then

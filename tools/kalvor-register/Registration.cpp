@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "EngineModule.h"
+#include "SapiDdk.h"
+#include "Sapi5Voices.h"
 #include "Speech.h"
 #include "WinConsole.h"
 
@@ -12,6 +14,11 @@ namespace kalvor::reg {
 namespace {
 
 constexpr wchar_t kEngineDescription[] = L"Kalvor Turkish text-to-speech engine";
+constexpr wchar_t kSapi5Description[] = L"Kalvor Turkish text-to-speech engine (SAPI 5)";
+// SAPI 5 creates an engine on one thread and speaks with it on another of its own: the engine has
+// no thread of its own to keep, so COM must not put it in an apartment of its own, for which no
+// proxy of its interfaces exists.
+constexpr wchar_t kSapi5Threading[] = L"Both";
 constexpr wchar_t kEnumeratorDescription[] = L"SAPI 4 TTS enumerator (stand-in run time)";
 constexpr wchar_t kAudioDestDescription[] =
     L"SAPI 4 multimedia audio destination (stand-in run time)";
@@ -96,7 +103,7 @@ void DeleteTree(const TRegistryRoot& root, const std::wstring& key) {
 }
 
 void RegisterServer(const TRegistryRoot& root, const GUID& clsid, const wchar_t* description,
-                    const std::wstring& path) {
+                    const std::wstring& path, const wchar_t* threading = L"Apartment") {
   const std::wstring key = ClassKey(root, clsid);
   TKey h;
   CreateKey(root, key, h);
@@ -105,7 +112,7 @@ void RegisterServer(const TRegistryRoot& root, const GUID& clsid, const wchar_t*
   TKey s;
   CreateKey(root, server, s);
   SetString(root, server, s.Get(), nullptr, path);
-  SetString(root, server, s.Get(), L"ThreadingModel", L"Apartment");
+  SetString(root, server, s.Get(), L"ThreadingModel", threading);
 }
 
 std::wstring Lower(std::wstring s) {
@@ -202,16 +209,56 @@ bool EngineListed(const TRegistryRoot& root) {
   }
 }
 
-void RegisterEngine(const TRegistryRoot& root, const std::wstring& dllPath) {
-  RegisterServer(root, CLSID_KalvorEngine, kEngineDescription, dllPath);
-  const std::wstring key = EngineListKey(root);
-  TKey h;
-  CreateKey(root, key, h);
-  SetString(root, key, h.Get(), kEngineValueName, GuidText(CLSID_KalvorEngine));
+std::wstring VoiceTokenKey(const TRegistryRoot& root, const wchar_t* tokenName) {
+  return root.Software + L"\\" + sapi5::kVoiceTokensKey + L"\\" + tokenName;
+}
+
+std::vector<std::wstring> ListedVoiceTokens(const TRegistryRoot& root) {
+  std::vector<std::wstring> out;
+  const std::wstring wanted = Lower(GuidText(CLSID_KalvorSapi5Engine));
+  for (const TSapi5Voice& v : kSapi5Voices) {
+    const auto clsid = GetString(root, VoiceTokenKey(root, v.TokenName), L"CLSID");
+    if (clsid && Lower(*clsid) == wanted) out.emplace_back(v.TokenName);
+  }
+  return out;
+}
+
+void RegisterEngine(const TRegistryRoot& root, const std::wstring& dllPath, bool sapi4) {
+  if (sapi4) {
+    RegisterServer(root, CLSID_KalvorEngine, kEngineDescription, dllPath);
+    const std::wstring key = EngineListKey(root);
+    TKey h;
+    CreateKey(root, key, h);
+    SetString(root, key, h.Get(), kEngineValueName, GuidText(CLSID_KalvorEngine));
+  }
+
+  // SAPI 5 finds the engine through its voice tokens; the voice files lie beside the DLL, where
+  // the engine looks for a bare name.
+  RegisterServer(root, CLSID_KalvorSapi5Engine, kSapi5Description, dllPath, kSapi5Threading);
+  for (const TSapi5Voice& v : kSapi5Voices) {
+    const std::wstring token = VoiceTokenKey(root, v.TokenName);
+    TKey t;
+    CreateKey(root, token, t);
+    SetString(root, token, t.Get(), nullptr, v.DisplayName);
+    SetString(root, token, t.Get(), kSapi5Language, v.DisplayName);
+    SetString(root, token, t.Get(), L"CLSID", GuidText(CLSID_KalvorSapi5Engine));
+    SetString(root, token, t.Get(), kVoiceFileValue, v.VoiceFile);
+    const std::wstring attributes = token + L"\\Attributes";
+    TKey a;
+    CreateKey(root, attributes, a);
+    SetString(root, attributes, a.Get(), L"Language", kSapi5Language);
+    SetString(root, attributes, a.Get(), L"Gender", v.Gender);
+    SetString(root, attributes, a.Get(), L"Age", kSapi5Age);
+    SetString(root, attributes, a.Get(), L"Name", v.Name);
+    SetString(root, attributes, a.Get(), L"Vendor", kSapi5Vendor);
+  }
 }
 
 void UnregisterEngine(const TRegistryRoot& root) {
   DeleteTree(root, ClassKey(root, CLSID_KalvorEngine));
+  DeleteTree(root, ClassKey(root, CLSID_KalvorSapi5Engine));
+  for (const std::wstring& token : ListedVoiceTokens(root))
+    DeleteTree(root, VoiceTokenKey(root, token.c_str()));
   const std::wstring key = EngineListKey(root);
   TKey h;
   if (!OpenKey(root, key, KEY_READ | KEY_WRITE, h)) return;
@@ -261,24 +308,42 @@ std::wstring RegFileText(bool install, const std::wstring& enginePath,
                          const std::wstring& runtimePath) {
   const std::wstring hklm = L"HKEY_LOCAL_MACHINE\\SOFTWARE";
   std::wstring t = L"Windows Registry Editor Version 5.00\r\n\r\n";
-  t += L"; Kalvor text-to-speech engine. The engine is a 32-bit DLL: on 64-bit Windows import "
-       L"this\r\n"
-       L"; file where 32-bit programs look, with   reg import FILE.reg /reg:32\r\n\r\n";
-  auto server = [&](const GUID& clsid, const wchar_t* description, const std::wstring& path) {
+  t += L"; Kalvor text-to-speech engine. On 64-bit Windows import this file in the registry "
+       L"view of\r\n"
+       L"; the DLL named below: reg import FILE.reg /reg:32 for the 32-bit Kalvor.dll,\r\n"
+       L";                      reg import FILE.reg /reg:64 for the 64-bit one\r\n\r\n";
+  auto server = [&](const GUID& clsid, const wchar_t* description, const std::wstring& path,
+                    const wchar_t* threading = L"Apartment") {
     const std::wstring key = hklm + L"\\Classes\\CLSID\\" + GuidText(clsid);
     if (!install) {
       t += L"[-" + key + L"]\r\n\r\n";
       return;
     }
     t += L"[" + key + L"]\r\n@=" + Quoted(description) + L"\r\n\r\n";
-    t += L"[" + key + L"\\InprocServer32]\r\n@=" + Quoted(path) +
-         L"\r\n\"ThreadingModel\"=\"Apartment\"\r\n\r\n";
+    t += L"[" + key + L"\\InprocServer32]\r\n@=" + Quoted(path) + L"\r\n\"ThreadingModel\"=\"" +
+         threading + L"\"\r\n\r\n";
   };
   if (!enginePath.empty() || !install) {
     server(CLSID_KalvorEngine, kEngineDescription, enginePath);
     t += L"[" + hklm + L"\\" + kEngineListKey + L"]\r\n";
     t += Quoted(kEngineValueName) + L"=" +
          (install ? Quoted(GuidText(CLSID_KalvorEngine)) : std::wstring(L"-")) + L"\r\n\r\n";
+    server(CLSID_KalvorSapi5Engine, kSapi5Description, enginePath, kSapi5Threading);
+    for (const TSapi5Voice& v : kSapi5Voices) {
+      const std::wstring token = hklm + L"\\" + sapi5::kVoiceTokensKey + L"\\" + v.TokenName;
+      if (!install) {
+        t += L"[-" + token + L"]\r\n\r\n";
+        continue;
+      }
+      t += L"[" + token + L"]\r\n@=" + Quoted(v.DisplayName) + L"\r\n" + Quoted(kSapi5Language) +
+           L"=" + Quoted(v.DisplayName) + L"\r\n\"CLSID\"=" +
+           Quoted(GuidText(CLSID_KalvorSapi5Engine)) + L"\r\n" + Quoted(kVoiceFileValue) + L"=" +
+           Quoted(v.VoiceFile) + L"\r\n\r\n";
+      t += L"[" + token + L"\\Attributes]\r\n\"Language\"=" + Quoted(kSapi5Language) +
+           L"\r\n\"Gender\"=" + Quoted(v.Gender) + L"\r\n\"Age\"=" + Quoted(kSapi5Age) +
+           L"\r\n\"Name\"=" + Quoted(v.Name) + L"\r\n\"Vendor\"=" + Quoted(kSapi5Vendor) +
+           L"\r\n\r\n";
+    }
   }
   if (!runtimePath.empty()) {
     server(CLSID_TTSEnumerator, kEnumeratorDescription, runtimePath);

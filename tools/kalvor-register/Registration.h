@@ -4,6 +4,10 @@
 //   SOFTWARE\Classes\CLSID\{clsid}\InprocServer32  default value: the DLL's full path,
 //                                                  ThreadingModel = "Apartment"
 //   SOFTWARE\Voice\TextToSpeech\Engine             "Kalvor" = "{engine clsid}"
+//   SOFTWARE\Classes\CLSID\{sapi 5 clsid}          the SAPI 5 engine class, in the same DLL
+//   SOFTWARE\Microsoft\Speech\Voices\Tokens\<voice>  one SAPI 5 voice token per voice: default
+//                                                  value the display name, CLSID, VoiceFile, and
+//                                                  Attributes (Language, Gender, Age, Name, Vendor)
 // under HKEY_LOCAL_MACHINE, in the registry view of the DLL's machine type (a 32-bit DLL on 64-bit
 // Windows is registered where 32-bit programs look: WOW6432Node).
 #pragma once
@@ -16,6 +20,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace kalvor::reg {
 
@@ -51,9 +56,16 @@ std::optional<std::wstring> ServerPath(const TRegistryRoot& root, const GUID& cl
 std::optional<std::wstring> ThreadingModel(const TRegistryRoot& root, const GUID& clsid);
 bool EngineListed(const TRegistryRoot& root);
 
-void RegisterEngine(const TRegistryRoot& root, const std::wstring& dllPath);
-// Removes the engine's class and every engine-list entry that names it.
+// Registers both engine classes, the SAPI 4 engine-list entry and the SAPI 5 voice tokens; without
+// sapi4, only the SAPI 5 class and tokens (a 64-bit DLL beside the 32-bit one that SAPI 4 uses).
+void RegisterEngine(const TRegistryRoot& root, const std::wstring& dllPath, bool sapi4 = true);
+// Removes the engine's classes, every engine-list entry that names it and its voice tokens.
 void UnregisterEngine(const TRegistryRoot& root);
+
+// The key of a SAPI 5 voice token (below root.Key), and the names of the tokens registered there
+// whose CLSID is our SAPI 5 engine.
+std::wstring VoiceTokenKey(const TRegistryRoot& root, const wchar_t* tokenName);
+std::vector<std::wstring> ListedVoiceTokens(const TRegistryRoot& root);
 
 // The stand-in run time is never put over another run time: when CLSID_TTSEnumerator belongs to
 // a DLL that is not a stand-in (sapi4rt.dll), this fails unless forced.

@@ -11,6 +11,7 @@
 
 #include "EngineModule.h"
 #include "Registration.h"
+#include "Sapi5Voices.h"
 #include "Speech.h"
 #include "WinConsole.h"
 
@@ -21,17 +22,21 @@ using kalvor::win::Err;
 using kalvor::win::Out;
 
 const wchar_t kHelp[] =
-    L"Usage: kalvor-reg install [--dll PATH] [--runtime [--runtime-dll PATH] [--force]]\n"
-    L"                          [--reg-file FILE.reg]\n"
+    L"Usage: kalvor-reg install [--dll PATH] [--sapi5-only]\n"
+    L"                          [--runtime [--runtime-dll PATH] [--force]] [--reg-file FILE.reg]\n"
     L"       kalvor-reg uninstall [--runtime [--force]] [--reg-file FILE.reg]\n"
     L"       kalvor-reg status\n"
     L"\n"
-    L"Registers the Kalvor Turkish text-to-speech engine (Kalvor.dll) with COM and with the\n"
-    L"SAPI 4 run time, so that SAPI 4 programs list its voices; uninstall takes it out again.\n"
+    L"Registers the Kalvor Turkish text-to-speech engine (Kalvor.dll) with COM, with the\n"
+    L"SAPI 4 run time and as SAPI 5 voices (Tarpek, Nilvo), so that SAPI 4 and SAPI 5 programs\n"
+    L"list its voices; uninstall takes it out again. A 32-bit DLL is registered for 32-bit\n"
+    L"programs, a 64-bit one for 64-bit programs: register both where both are installed.\n"
     L"Changing the registry needs administrator rights.\n"
     L"\n"
     L"  --dll PATH           the engine to register (default: Kalvor.dll beside kalvor-reg.exe);\n"
     L"                       its voices ORVDAT1.SPD and ORVDAT2.SPD must lie beside it\n"
+    L"  --sapi5-only         register the DLL for SAPI 5 programs only (the 64-bit DLL beside\n"
+    L"                       the 32-bit one: SAPI 4 programs are all 32-bit)\n"
     L"  --runtime            also (un)register the stand-in SAPI 4 run time (sapi4rt.dll), for\n"
     L"                       machines without the real one, such as test prefixes; it is never\n"
     L"                       registered over another run time\n"
@@ -40,11 +45,12 @@ const wchar_t kHelp[] =
     L"                       time is registered\n"
     L"  --reg-file FILE.reg  write the registration as a file for regedit instead of changing\n"
     L"                       the registry (on 64-bit Windows import it with\n"
-    L"                       reg import FILE.reg /reg:32)\n"
+    L"                       reg import FILE.reg /reg:32, or /reg:64 for a 64-bit DLL)\n"
     L"\n"
     L"Examples:\n"
     L"  kalvor-reg install\n"
     L"  kalvor-reg install --dll \"C:\\Program Files\\Kalvor\\Kalvor.dll\"\n"
+    L"  kalvor-reg install --dll \"C:\\Program Files (x86)\\Kalvor\\Kalvor64.dll\"\n"
     L"  kalvor-reg install --reg-file kalvor.reg\n"
     L"  kalvor-reg uninstall\n";
 
@@ -108,6 +114,12 @@ int Status() {
         L"\n");
     Out(std::wstring(L"  in the SAPI 4 engine list: ") + (EngineListed(root) ? L"yes" : L"no") +
         L"\n");
+    const auto sapi5 = ServerPath(root, kalvor::CLSID_KalvorSapi5Engine);
+    Out(L"  SAPI 5 engine " + GuidText(kalvor::CLSID_KalvorSapi5Engine) + L": " +
+        sapi5.value_or(L"not registered") + L"\n");
+    std::wstring tokens;
+    for (const std::wstring& t : ListedVoiceTokens(root)) tokens += L" " + t;
+    Out(L"  SAPI 5 voices:" + (tokens.empty() ? std::wstring(L" none") : tokens) + L"\n");
     const auto enumerator = ServerPath(root, CLSID_TTSEnumerator);
     Out(L"  TTS enumerator: " + enumerator.value_or(L"not registered") + L"\n");
     const auto audio = ServerPath(root, CLSID_MMAudioDest);
@@ -124,7 +136,7 @@ int Run(const std::vector<std::wstring>& args) {
     return 0;
   }
   std::wstring dll, runtimeDll, regFile;
-  bool runtime = false, force = false;
+  bool runtime = false, force = false, sapi5Only = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::wstring& a = args[i];
     auto value = [&]() -> std::wstring {
@@ -135,6 +147,8 @@ int Run(const std::vector<std::wstring>& args) {
       dll = value();
     else if (a == L"--runtime")
       runtime = true;
+    else if (a == L"--sapi5-only")
+      sapi5Only = true;
     else if (a == L"--runtime-dll") {
       runtimeDll = value();
       runtime = true;
@@ -170,8 +184,8 @@ int Run(const std::vector<std::wstring>& args) {
       RegisterRuntime(RootFor(runtimeDll), runtimeDll, force);
       Out(L"kalvor-reg: registered the stand-in SAPI 4 run time " + runtimeDll + L"\n");
     }
-    RegisterEngine(RootFor(dll), dll);
-    Out(L"kalvor-reg: registered " + dll + L"\n");
+    RegisterEngine(RootFor(dll), dll, !sapi5Only);
+    Out(L"kalvor-reg: registered " + dll + (sapi5Only ? L" for SAPI 5\n" : L"\n"));
     return 0;
   }
 

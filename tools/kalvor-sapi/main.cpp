@@ -13,11 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "Sapi5Client.h"
 #include "Speech.h"
+#include "ToolSupport.h"
 #include "WinConsole.h"
 
 namespace {
 
+using kalvor::tool::Check;
+using kalvor::tool::Fail;
+using kalvor::tool::Failure;
+using kalvor::tool::TextOfFile;
 using kalvor::win::DescribeHresult;
 using kalvor::win::Err;
 using kalvor::win::Out;
@@ -26,8 +32,10 @@ const wchar_t kHelp[] =
     L"Usage: kalvor-sapi list [--ansi]\n"
     L"       kalvor-sapi say [--voice male|female | --mode NAME] [--pitch P | --rate N]\n"
     L"                       [-o FILE.wav] [--ansi] [--tagged] [TEXT... | -f FILE | -]\n"
+    L"       kalvor-sapi sapi5 list | say ... | check   (kalvor-sapi sapi5 --help)\n"
     L"\n"
-    L"Speaks through the installed SAPI 4 run time, as any SAPI 4 program does.\n"
+    L"Speaks through the installed SAPI 4 run time, as any SAPI 4 program does; the sapi5\n"
+    L"commands speak through SAPI 5 instead.\n"
     L"\n"
     L"  list                 the voice modes the run time lists (one per line: identifier, name,\n"
     L"                       speaker, gender, language)\n"
@@ -49,25 +57,14 @@ const wchar_t kHelp[] =
     L"  kalvor-sapi list\n"
     L"  kalvor-sapi say \"Merhaba dünya\"\n"
     L"  kalvor-sapi say --voice female -o merhaba.wav \"Merhaba dünya\"\n"
-    L"  kalvor-sapi say --tagged \"\\Mrk=1\\Merhaba \\Pau=500\\dünya\\Mrk=2\\\"\n";
+    L"  kalvor-sapi say --tagged \"\\Mrk=1\\Merhaba \\Pau=500\\dünya\\Mrk=2\\\"\n"
+
+    L"  kalvor-sapi sapi5 check\n";
 
 const GUID kMaleMode = {
     0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x01}};
 const GUID kFemaleMode = {
     0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x02}};
-
-struct Failure {
-  std::wstring message;
-  int code = 1;
-};
-
-[[noreturn]] void Fail(const std::wstring& message, int code = 1) {
-  throw Failure{message, code};
-}
-
-void Check(HRESULT hr, const std::wstring& what) {
-  if (FAILED(hr)) Fail(what + L": " + DescribeHresult(hr));
-}
 
 template <class I>
 class Ptr {
@@ -217,28 +214,6 @@ unsigned PitchForRate(const std::wstring& text) {
   Fail(L"no SAPI pitch gives the rate " + text + L"; the nearest are " +
            std::to_wstring(RateOfPitch(below)) + L" and " + std::to_wstring(RateOfPitch(below + 1)),
        2);
-}
-
-std::string ReadAll(FILE* f) {
-  std::string s;
-  char buf[65536];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  return s;
-}
-
-std::wstring TextOfFile(const std::wstring& name) {
-  std::string bytes;
-  if (name == L"-") {
-    bytes = ReadAll(stdin);
-  } else {
-    FILE* f = _wfopen(name.c_str(), L"rb");
-    if (!f) Fail(L"cannot read " + name + L": " + kalvor::win::SystemMessage(ERROR_FILE_NOT_FOUND));
-    bytes = ReadAll(f);
-    std::fclose(f);
-  }
-  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-  return kalvor::win::FromUtf8(bytes);
 }
 
 void PumpMessages() {
@@ -470,7 +445,7 @@ int Say(const std::vector<std::wstring>& args) {
 }
 
 int Run(const std::vector<std::wstring>& args) {
-  if (args.empty()) Fail(L"say what to do: list or say (kalvor-sapi --help)", 2);
+  if (args.empty()) Fail(L"say what to do: list, say or sapi5 (kalvor-sapi --help)", 2);
   const std::wstring& command = args[0];
   if (command == L"-h" || command == L"--help" || command == L"help") {
     Out(kHelp);
@@ -491,6 +466,7 @@ int Run(const std::vector<std::wstring>& args) {
     return List(ansi);
   }
   if (command == L"say") return Say(rest);
+  if (command == L"sapi5") return kalvor::sapi5client::Run(rest);
   Fail(L"unknown command " + command + L" (kalvor-sapi --help)", 2);
 }
 

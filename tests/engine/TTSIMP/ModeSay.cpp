@@ -4,8 +4,10 @@
 //
 //   mode_say --write-voice FILE
 //       writes the synthetic test voice;
-//   mode_say --voice FILE --cases LIST
-//       LIST has one line per case: PITCH <TAB> UTF-8 TEXT FILE <TAB> WAV FILE.
+//   mode_say [--sapi5] --voice FILE --cases LIST
+//       LIST has one line per case: PITCH <TAB> UTF-8 TEXT FILE <TAB> WAV FILE. With --sapi5 the
+//       SAPI 5 engine speaks instead, at the SAPI 5 rate that gives the pitch's rate (cases with
+//       a rate no SAPI 5 rate gives are left out).
 // Exit code 0 when every case matches byte for byte, 1 otherwise (the first difference is named).
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "FakeAudioDest.h"
+#include "Sapi5Say.h"
 #include "Module.h"
 #include "SpcMode.h"
 #include "SyntheticVoice.h"
@@ -106,7 +109,7 @@ std::vector<std::uint8_t> SpeakThroughMode(const std::string& voice, WORD pitch,
   return out;
 }
 
-int Compare(const std::string& voice, const std::string& list) {
+int Compare(const std::string& voice, const std::string& list, bool sapi5) {
   std::ifstream cases(list);
   if (!cases) throw std::runtime_error("cannot read " + list);
   int failed = 0, count = 0;
@@ -120,8 +123,20 @@ int Compare(const std::string& voice, const std::string& list) {
     std::getline(fields, wavFile, '\t');
     ++count;
     const std::vector<std::uint8_t> want = WavData(wavFile);
-    const std::vector<std::uint8_t> got =
-        SpeakThroughMode(voice, static_cast<WORD>(std::stoi(pitch)), FromUtf8(ReadAll(textFile)));
+    const WORD p = static_cast<WORD>(std::stoi(pitch));
+    const std::wstring text = FromUtf8(ReadAll(textFile));
+    std::vector<std::uint8_t> got;
+    if (sapi5) {
+      auto spoken = kalvor::test::SpeakThroughSapi5(voice, p, text);
+      if (!spoken) {
+        --count;
+        std::cout << "left out: " << textFile << " (no SAPI 5 rate for pitch " << pitch << ")\n";
+        continue;
+      }
+      got = std::move(*spoken);
+    } else {
+      got = SpeakThroughMode(voice, p, text);
+    }
     if (got == want) {
       std::cout << "same: " << textFile << " at pitch " << pitch << " (" << got.size()
                 << " bytes)\n";
@@ -149,8 +164,10 @@ int main(int argc, char** argv) {
           .WriteTo(p.parent_path(), p.filename().string());
       return 0;
     }
-    if (a.size() == 4 && a[0] == "--voice" && a[2] == "--cases") return Compare(a[1], a[3]);
-    std::cerr << "usage: mode_say --write-voice FILE | --voice FILE --cases LIST\n";
+    if (a.size() == 4 && a[0] == "--voice" && a[2] == "--cases") return Compare(a[1], a[3], false);
+    if (a.size() == 5 && a[0] == "--sapi5" && a[1] == "--voice" && a[3] == "--cases")
+      return Compare(a[2], a[4], true);
+    std::cerr << "usage: mode_say --write-voice FILE | [--sapi5] --voice FILE --cases LIST\n";
     return 2;
   } catch (const std::exception& e) {
     std::cerr << "mode_say: " << e.what() << "\n";

@@ -2,7 +2,8 @@
 # The audio the mode object writes for a text must equal, byte for byte, what the native
 # `kalvor say` writes for the same text, voice and rate.
 #   compare_say.sh NATIVE_BIN_DIR WORK_DIR MODE_SAY_EXE EMULATOR...
-# Exit 77 (skipped) when the native build is not there.
+# Exit 77 (skipped) when the native build is not there. SAY_ENGINE=sapi5 compares the SAPI 5
+# engine instead of the SAPI 4 mode.
 set -uo pipefail
 
 native_bin=$1 work=$2 exe=$3
@@ -42,4 +43,6 @@ for c in "${cases[@]}"; do
     >>"$work/cases.txt"
 done
 
-"$@" "$exe" --voice "$(win "$work/VOICE.SPD")" --cases "$(win "$work/cases.txt")"
+engine=()
+[ "${SAY_ENGINE:-}" = sapi5 ] && engine=(--sapi5)
+"$@" "$exe" "${engine[@]}" --voice "$(win "$work/VOICE.SPD")" --cases "$(win "$work/cases.txt")"

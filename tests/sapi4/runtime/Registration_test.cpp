@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "EngineModule.h"
 #include "Registration.h"
+#include "Sapi5Voices.h"
 #include "Speech.h"
 
 namespace {
@@ -122,6 +124,58 @@ TEST_F(RegistrationTest, AKeyThatCannotBeWrittenIsNamedInTheError) {
   }
 }
 
+// The value of a scratch key, or "(none)".
+std::wstring ValueOf(const std::wstring& key, const wchar_t* name) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+    return L"(none)";
+  wchar_t buf[512] = {};
+  DWORD size = sizeof buf - sizeof(wchar_t), type = 0;
+  const LONG r = RegQueryValueExW(h, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+  RegCloseKey(h);
+  return r == ERROR_SUCCESS && type == REG_SZ ? std::wstring(buf) : L"(none)";
+}
+
+TEST_F(RegistrationTest, SapiFiveVoiceTokensGoInAndOutWithTheEngine) {
+  const std::wstring dll = L"C:\\Program Files\\Kalvor\\Kalvor64.dll";
+  // A voice of another maker under a name of its own stays whatever happens to ours.
+  const std::wstring tokens = std::wstring(kScratch) + L"\\Microsoft\\Speech\\Voices\\Tokens";
+  SetValue(tokens + L"\\Other", L"CLSID", L"{00000000-1111-2222-3333-444444444444}");
+
+  kalvor::reg::RegisterEngine(root, dll);
+  EXPECT_EQ(kalvor::reg::ServerPath(root, kalvor::CLSID_KalvorSapi5Engine), dll);
+  EXPECT_EQ(kalvor::reg::ThreadingModel(root, kalvor::CLSID_KalvorSapi5Engine), L"Both");
+  EXPECT_EQ(kalvor::reg::ListedVoiceTokens(root),
+            (std::vector<std::wstring>{L"Kalvor-Tarpek", L"Kalvor-Nilvo"}));
+  struct Row {
+    const wchar_t *token, *display, *name, *gender, *file;
+  };
+  for (const Row& r : {Row{L"Kalvor-Tarpek", L"Kalvor Tarpek - T\u00FCrk\u00E7e", L"Tarpek",
+                           L"Male", L"ORVDAT1.SPD"},
+                       Row{L"Kalvor-Nilvo", L"Kalvor Nilvo - T\u00FCrk\u00E7e", L"Nilvo", L"Female",
+                           L"ORVDAT2.SPD"}}) {
+    const std::wstring key = tokens + L"\\" + r.token;
+    EXPECT_EQ(key, kScratch + (L"\\" + kalvor::reg::VoiceTokenKey(root, r.token)
+                                           .substr(std::wstring(kScratch).size() + 1)));
+    EXPECT_EQ(ValueOf(key, nullptr), r.display);
+    EXPECT_EQ(ValueOf(key, L"41F"), r.display);
+    EXPECT_EQ(ValueOf(key, L"CLSID"), kalvor::reg::GuidText(kalvor::CLSID_KalvorSapi5Engine));
+    EXPECT_EQ(ValueOf(key, L"VoiceFile"), r.file);
+    const std::wstring a = key + L"\\Attributes";
+    EXPECT_EQ(ValueOf(a, L"Language"), L"41F");
+    EXPECT_EQ(ValueOf(a, L"Gender"), r.gender);
+    EXPECT_EQ(ValueOf(a, L"Age"), L"Adult");
+    EXPECT_EQ(ValueOf(a, L"Name"), r.name);
+    EXPECT_EQ(ValueOf(a, L"Vendor"), L"Kalvor");
+  }
+
+  kalvor::reg::UnregisterEngine(root);
+  EXPECT_FALSE(kalvor::reg::ServerPath(root, kalvor::CLSID_KalvorSapi5Engine));
+  EXPECT_TRUE(kalvor::reg::ListedVoiceTokens(root).empty());
+  EXPECT_EQ(ValueOf(tokens + L"\\Kalvor-Tarpek", nullptr), L"(none)");
+  EXPECT_TRUE(HasValue(tokens + L"\\Other", L"CLSID"));
+}
+
 TEST(RegFile, InstallAndUninstallTextsForRegedit) {
   const std::wstring install =
       kalvor::reg::RegFileText(true, L"C:\\Kalvor\\Kalvor.dll", L"C:\\Kalvor\\sapi4rt.dll");
@@ -145,6 +199,23 @@ TEST(RegFile, InstallAndUninstallTextsForRegedit) {
             std::wstring::npos);
   EXPECT_NE(uninstall.find(L"\"Kalvor\"=-\r\n"), std::wstring::npos);
   EXPECT_NE(uninstall.find(L"[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{D67C0280"),
+            std::wstring::npos);
+
+  // The SAPI 5 class and voices come and go with the engine.
+  const std::wstring token =
+      L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech\\Voices\\Tokens\\Kalvor-Nilvo";
+  for (const std::wstring& line :
+       {std::wstring(L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\"
+                     L"{B59D7F8A-FCC9-4B1E-A955-3A431FBD6C9A}\\InprocServer32]\r\n"
+                     L"@=\"C:\\\\Kalvor\\\\Kalvor.dll\"\r\n"),
+        token + L"]\r\n@=\"Kalvor Nilvo - T\u00FCrk\u00E7e\"\r\n",
+        std::wstring(L"\"CLSID\"=\"{B59D7F8A-FCC9-4B1E-A955-3A431FBD6C9A}\"\r\n"
+                     L"\"VoiceFile\"=\"ORVDAT2.SPD\"\r\n"),
+        token + L"\\Attributes]\r\n\"Language\"=\"41F\"\r\n\"Gender\"=\"Female\"\r\n"
+                L"\"Age\"=\"Adult\"\r\n\"Name\"=\"Nilvo\"\r\n\"Vendor\"=\"Kalvor\"\r\n"})
+    EXPECT_NE(install.find(line), std::wstring::npos) << std::string(line.begin(), line.end());
+  EXPECT_NE(uninstall.find(L"[-" + token.substr(1) + L"]"), std::wstring::npos);
+  EXPECT_NE(uninstall.find(L"[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{B59D7F8A"),
             std::wstring::npos);
 }
 
