@@ -292,13 +292,13 @@ void TSapi5Run::OnUnit(TStr3 Syl, std::int32_t& HRES) {
   if (!Syl.Empty()) {
     // The letters this unit advanced through its word (the second unit of a step advances none).
     std::int32_t letters = 0;
-    if (FPlayer.FTextPos != FLastTextPos || FPlayer.FSentencePos != FLastSentencePos) {
-      FLastTextPos = FPlayer.FTextPos;
-      FLastSentencePos = FPlayer.FSentencePos;
+    if (FPlayer.TextPos() != FLastTextPos || FPlayer.SentencePos() != FLastSentencePos) {
+      FLastTextPos = FPlayer.TextPos();
+      FLastSentencePos = FPlayer.SentencePos();
       FLastWordPos = 0;
     }
-    letters = FPlayer.FWordPos - FLastWordPos;
-    FLastWordPos = FPlayer.FWordPos;
+    letters = FPlayer.WordPos() - FLastWordPos;
+    FLastWordPos = FPlayer.WordPos();
     if (!FAnnounced && !FCurrent->Spelled) {
       FAnnounced = true;
       AddEvent(SPEI_SENTENCE_BOUNDARY, SPET_LPARAM_IS_UNDEFINED, FCurrent->Sentence.Len,

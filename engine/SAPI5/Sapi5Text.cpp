@@ -63,19 +63,11 @@ bool EndsSentence(const std::string& s, std::size_t i) {
 }  // namespace
 
 std::int32_t SpokenLetters(TStrPlayer& scratch, std::string_view text) {
+  // The unit steps of a word take it to its end, so its letters are the word's length.
   std::int32_t count = 0;
   scratch.BeginText(text);
-  while (scratch.NextSentence()) {
-    while (scratch.NextWord()) {
-      scratch.FPrevChar = 0;
-      std::int32_t last = 0;
-      while (scratch.NextUnit()) {
-        scratch.FPrevChar = scratch.FCurChar;
-        count += scratch.FWordPos - last;
-        last = scratch.FWordPos;
-      }
-    }
-  }
+  while (scratch.NextSentence())
+    while (scratch.NextWord()) count += static_cast<std::int32_t>(scratch.Word().size());
   return count;
 }
 
