@@ -17,7 +17,7 @@ TEngClassFactory::~TEngClassFactory() {
 }
 
 HRESULT STDMETHODCALLTYPE TEngClassFactory::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_INVALIDARG;
+  if (!ppv) return E_POINTER;
   if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
     *ppv = static_cast<IClassFactory*>(this);
     AddRef();

@@ -76,7 +76,7 @@ HRESULT SelectMode(GUID gModeID, ITTSCentralW** ppiTTSCentral, IUnknown* pIUnkno
 TEngineEnum::TEngineEnum(TReleaseNotify onRelease) : FOnRelease(onRelease) {}
 
 HRESULT STDMETHODCALLTYPE TEngineEnum::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_INVALIDARG;
+  if (!ppv) return E_POINTER;
   void* p = nullptr;
   if (IsEqualIID(riid, IID_IUnknown))
     p = static_cast<IUnknown*>(this);

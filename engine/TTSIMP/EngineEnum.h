@@ -4,6 +4,7 @@
 // pass reference counting to the engine object, whose count alone decides its lifetime.
 #pragma once
 
+#include "ComEntry.h"
 #include "Speech.h"
 
 namespace kalvor {
@@ -11,22 +12,11 @@ namespace kalvor {
 class TEngineEnum;
 
 template <class I>
-class TEngFacet : public I {
- public:
-  explicit TEngFacet(TEngineEnum& owner) : FOwner(owner) {}
-  TEngFacet(const TEngFacet&) = delete;
-  TEngFacet& operator=(const TEngFacet&) = delete;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-
- protected:
-  TEngineEnum& FOwner;
-};
+using TEngFacet = TFacet<TEngineEnum, I>;
 
 class TEngITTSEnumW final : public TEngFacet<ITTSEnumW> {
  public:
-  using TEngFacet::TEngFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE Next(ULONG celt, PTTSMODEINFOW rgelt, ULONG* pceltFetched) override;
   HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override;
   HRESULT STDMETHODCALLTYPE Reset() override;
@@ -39,7 +29,7 @@ class TEngITTSEnumW final : public TEngFacet<ITTSEnumW> {
 // wide ones.
 class TEngITTSEnumA final : public TEngFacet<ITTSEnumA> {
  public:
-  using TEngFacet::TEngFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE Next(ULONG celt, PTTSMODEINFOA rgelt, ULONG* pceltFetched) override;
   HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override;
   HRESULT STDMETHODCALLTYPE Reset() override;
@@ -50,7 +40,7 @@ class TEngITTSEnumA final : public TEngFacet<ITTSEnumA> {
 
 class TEngITTSFindW final : public TEngFacet<ITTSFindW> {
  public:
-  using TEngFacet::TEngFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOW pCriteria, PTTSMODEINFORANK pRank,
                                  PTTSMODEINFOW pFound) override;
   HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralW** ppiTTSCentral,
@@ -59,7 +49,7 @@ class TEngITTSFindW final : public TEngFacet<ITTSFindW> {
 
 class TEngITTSFindA final : public TEngFacet<ITTSFindA> {
  public:
-  using TEngFacet::TEngFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOA pCriteria, PTTSMODEINFORANK pRank,
                                  PTTSMODEINFOA pFound) override;
   HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralA** ppiTTSCentral,
@@ -97,18 +87,5 @@ class TEngineEnum final : public IUnknown {
   TEngITTSFindA FFindA{*this};
   ULONG FPosition = 0;  // shared by both enumerators
 };
-
-template <class I>
-HRESULT STDMETHODCALLTYPE TEngFacet<I>::QueryInterface(REFIID riid, void** ppv) {
-  return FOwner.QueryInterface(riid, ppv);
-}
-template <class I>
-ULONG STDMETHODCALLTYPE TEngFacet<I>::AddRef() {
-  return FOwner.AddRef();
-}
-template <class I>
-ULONG STDMETHODCALLTYPE TEngFacet<I>::Release() {
-  return FOwner.Release();
-}
 
 }  // namespace kalvor

@@ -34,38 +34,38 @@ DWORD TSpcMode::VolumeLevel(DWORD dwVolume) {
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::PitchGet(WORD* pwPitch) {
   return ComEntry([&]() -> HRESULT {
     if (!pwPitch) return E_INVALIDARG;
-    *pwPitch = FMode.PitchGet();
+    *pwPitch = FOwner.PitchGet();
     return S_OK;
   });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::PitchSet(WORD wPitch) {
   return ComEntry([&]() -> HRESULT {
-    FMode.PitchSet(wPitch);
+    FOwner.PitchSet(wPitch);
     return S_OK;
   });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::RealTimeGet(DWORD* pdwRealTime) {
   if (!pdwRealTime) return E_INVALIDARG;
-  *pdwRealTime = FMode.FRealTime;
+  *pdwRealTime = FOwner.FRealTime;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::RealTimeSet(DWORD dwRealTime) {
-  FMode.FRealTime = dwRealTime;
-  FMode.PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_REALTIME, 0);
+  FOwner.FRealTime = dwRealTime;
+  FOwner.PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_REALTIME, 0);
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::SpeedGet(DWORD* pdwSpeed) {
   if (!pdwSpeed) return E_INVALIDARG;
-  *pdwSpeed = FMode.FSpeed;
+  *pdwSpeed = FOwner.FSpeed;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::SpeedSet(DWORD dwSpeed) {
-  FMode.SpeedSet(dwSpeed);
+  FOwner.SpeedSet(dwSpeed);
   return S_OK;
 }
 
@@ -73,7 +73,7 @@ HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::VolumeGet(DWORD* pdwVolume) {
   return ComEntry([&]() -> HRESULT {
     if (!pdwVolume) return E_INVALIDARG;
     DWORD level = 0;
-    const HRESULT r = FMode.FAudio->LevelGet(&level);
+    const HRESULT r = FOwner.FAudio->LevelGet(&level);
     if (r == 0) *pdwVolume = (level & 0xFFFF) / 255;
     return r;
   });
@@ -81,36 +81,36 @@ HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::VolumeGet(DWORD* pdwVolume) {
 
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesW::VolumeSet(DWORD dwVolume) {
   return ComEntry([&]() -> HRESULT {
-    const HRESULT r = FMode.FAudio->LevelSet(TSpcMode::VolumeLevel(dwVolume));
-    FMode.PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_VOLUME, 0);
+    const HRESULT r = FOwner.FAudio->LevelSet(TSpcMode::VolumeLevel(dwVolume));
+    FOwner.PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_VOLUME, 0);
     return r;
   });
 }
 
 // The A facet has nothing to convert.
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesA::PitchGet(WORD* pwPitch) {
-  return FMode.FAttributesW.PitchGet(pwPitch);
+  return FOwner.FAttributesW.PitchGet(pwPitch);
 }
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesA::PitchSet(WORD wPitch) {
-  return FMode.FAttributesW.PitchSet(wPitch);
+  return FOwner.FAttributesW.PitchSet(wPitch);
 }
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesA::RealTimeGet(DWORD* pdwRealTime) {
-  return FMode.FAttributesW.RealTimeGet(pdwRealTime);
+  return FOwner.FAttributesW.RealTimeGet(pdwRealTime);
 }
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesA::RealTimeSet(DWORD dwRealTime) {
-  return FMode.FAttributesW.RealTimeSet(dwRealTime);
+  return FOwner.FAttributesW.RealTimeSet(dwRealTime);
 }
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesA::SpeedGet(DWORD* pdwSpeed) {
-  return FMode.FAttributesW.SpeedGet(pdwSpeed);
+  return FOwner.FAttributesW.SpeedGet(pdwSpeed);
 }
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesA::SpeedSet(DWORD dwSpeed) {
-  return FMode.FAttributesW.SpeedSet(dwSpeed);
+  return FOwner.FAttributesW.SpeedSet(dwSpeed);
 }
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesA::VolumeGet(DWORD* pdwVolume) {
-  return FMode.FAttributesW.VolumeGet(pdwVolume);
+  return FOwner.FAttributesW.VolumeGet(pdwVolume);
 }
 HRESULT STDMETHODCALLTYPE TModeITTSAttributesA::VolumeSet(DWORD dwVolume) {
-  return FMode.FAttributesW.VolumeSet(dwVolume);
+  return FOwner.FAttributesW.VolumeSet(dwVolume);
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSDialogsW::AboutDlg(HWND, const WCHAR*) {

@@ -10,6 +10,7 @@
 #include "MsgWindow.h"
 #include "Module.h"
 #include "StrPlaySP_Text.h"
+#include "VoiceModes.h"
 
 namespace kalvor {
 namespace {
@@ -19,14 +20,6 @@ namespace {
 // destination that never notifies cannot hold the caller for ever.
 constexpr int kMaxWaits = 200;
 constexpr DWORD kWaitSliceMs = 100;
-
-// A wide mode-record field into an ANSI one of `capacity` bytes, always terminated.
-void WideFieldToAnsi(const WCHAR* src, std::size_t srcCapacity, CHAR* dst, int capacity) {
-  const int n = static_cast<int>(wcsnlen(src, srcCapacity));
-  int written = n ? WideCharToMultiByte(CP_ACP, 0, src, n, dst, capacity - 1, nullptr, nullptr) : 0;
-  if (written < 0) written = 0;
-  dst[written] = '\0';
-}
 
 }  // namespace
 
@@ -572,7 +565,7 @@ HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Inject(const WCHAR*) {
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ModeGet(PTTSMODEINFOW pttsInfo) {
-  return ComEntry([&] { return FMode.ModeGet(pttsInfo); });
+  return ComEntry([&] { return FOwner.ModeGet(pttsInfo); });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) {
@@ -580,40 +573,40 @@ HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Phoneme(VOICECHARSET, DWORD, SDATA,
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::PosnGet(PQWORD pqwTimeStamp) {
-  return ComEntry([&] { return FMode.PosnGet(pqwTimeStamp); });
+  return ComEntry([&] { return FOwner.PosnGet(pqwTimeStamp); });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags,
                                                       SDATA dText, PVOID pNotifyInterface,
                                                       IID IIDNotifyInterface) {
   return ComEntry([&] {
-    return FMode.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface, IIDNotifyInterface);
+    return FOwner.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface, IIDNotifyInterface);
   });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
-  return ComEntry([&] { return FMode.ToFileTime(pqTimeStamp, pFiletime); });
+  return ComEntry([&] { return FOwner.ToFileTime(pqTimeStamp, pFiletime); });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioPause() {
-  return ComEntry([&] { return FMode.AudioPause(); });
+  return ComEntry([&] { return FOwner.AudioPause(); });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioResume() {
-  return ComEntry([&] { return FMode.AudioResume(); });
+  return ComEntry([&] { return FOwner.AudioResume(); });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioReset() {
-  return ComEntry([&] { return FMode.AudioReset(); });
+  return ComEntry([&] { return FOwner.AudioReset(); });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Register(PVOID pNotifyInterface,
                                                       IID IIDNotifyInterface, DWORD* pdwKey) {
-  return ComEntry([&] { return FMode.Register(pNotifyInterface, IIDNotifyInterface, pdwKey); });
+  return ComEntry([&] { return FOwner.Register(pNotifyInterface, IIDNotifyInterface, pdwKey); });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralW::UnRegister(DWORD dwKey) {
-  return ComEntry([&] { return FMode.UnRegister(dwKey); });
+  return ComEntry([&] { return FOwner.UnRegister(dwKey); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -627,24 +620,9 @@ HRESULT STDMETHODCALLTYPE TModeITTSCentralA::ModeGet(PTTSMODEINFOA pttsInfo) {
   return ComEntry([&]() -> HRESULT {
     if (!pttsInfo) return E_INVALIDARG;
     TTSMODEINFOW w;
-    const HRESULT r = FMode.ModeGet(&w);
+    const HRESULT r = FOwner.ModeGet(&w);
     if (FAILED(r)) return r;
-    TTSMODEINFOA a{};
-    a.gEngineID = w.gEngineID;
-    WideFieldToAnsi(w.szMfgName, TTSI_NAMELEN, a.szMfgName, TTSI_NAMELEN);
-    WideFieldToAnsi(w.szProductName, TTSI_NAMELEN, a.szProductName, TTSI_NAMELEN);
-    a.gModeID = w.gModeID;
-    WideFieldToAnsi(w.szModeName, TTSI_NAMELEN, a.szModeName, TTSI_NAMELEN);
-    a.language.LanguageID = w.language.LanguageID;
-    WideFieldToAnsi(w.language.szDialect, LANG_LEN, a.language.szDialect, LANG_LEN);
-    WideFieldToAnsi(w.szSpeaker, TTSI_NAMELEN, a.szSpeaker, TTSI_NAMELEN);
-    WideFieldToAnsi(w.szStyle, TTSI_STYLELEN, a.szStyle, TTSI_STYLELEN);
-    a.wGender = w.wGender;
-    a.wAge = w.wAge;
-    a.dwFeatures = w.dwFeatures;
-    a.dwInterfaces = w.dwInterfaces;
-    a.dwEngineFeatures = w.dwEngineFeatures;
-    *pttsInfo = a;
+    *pttsInfo = ModeInfoToAnsi(w);
     return S_OK;
   });
 }
@@ -654,7 +632,7 @@ HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Phoneme(VOICECHARSET, DWORD, SDATA,
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralA::PosnGet(PQWORD pqwTimeStamp) {
-  return ComEntry([&] { return FMode.PosnGet(pqwTimeStamp); });
+  return ComEntry([&] { return FOwner.PosnGet(pqwTimeStamp); });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralA::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags,
@@ -662,8 +640,8 @@ HRESULT STDMETHODCALLTYPE TModeITTSCentralA::TextData(VOICECHARSET eCharacterSet
                                                       IID IIDNotifyInterface) {
   return ComEntry([&]() -> HRESULT {
     if (dText.dwSize == 0)
-      return FMode.FCentralW.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface,
-                                      IIDNotifyInterface);
+      return FOwner.FCentralW.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface,
+                                       IIDNotifyInterface);
     if (!dText.pData) return E_INVALIDARG;
     // Up to the terminator, never beyond dwSize bytes.
     const auto* ansi = static_cast<const CHAR*>(dText.pData);
@@ -677,34 +655,34 @@ HRESULT STDMETHODCALLTYPE TModeITTSCentralA::TextData(VOICECHARSET eCharacterSet
     wide[static_cast<std::size_t>(l)] = L'\0';
     // The wide size counts the terminator, as the ANSI size of a terminated text does.
     SDATA w{wide.data(), static_cast<DWORD>(2 * (l + 1))};
-    return FMode.FCentralW.TextData(eCharacterSet, dwFlags, w, pNotifyInterface,
-                                    IIDNotifyInterface);
+    return FOwner.FCentralW.TextData(eCharacterSet, dwFlags, w, pNotifyInterface,
+                                     IIDNotifyInterface);
   });
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralA::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
-  return FMode.FCentralW.ToFileTime(pqTimeStamp, pFiletime);
+  return FOwner.FCentralW.ToFileTime(pqTimeStamp, pFiletime);
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioPause() {
-  return FMode.FCentralW.AudioPause();
+  return FOwner.FCentralW.AudioPause();
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioResume() {
-  return FMode.FCentralW.AudioResume();
+  return FOwner.FCentralW.AudioResume();
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioReset() {
-  return FMode.FCentralW.AudioReset();
+  return FOwner.FCentralW.AudioReset();
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Register(PVOID pNotifyInterface,
                                                       IID IIDNotifyInterface, DWORD* pdwKey) {
-  return FMode.FCentralW.Register(pNotifyInterface, IIDNotifyInterface, pdwKey);
+  return FOwner.FCentralW.Register(pNotifyInterface, IIDNotifyInterface, pdwKey);
 }
 
 HRESULT STDMETHODCALLTYPE TModeITTSCentralA::UnRegister(DWORD dwKey) {
-  return FMode.FCentralW.UnRegister(dwKey);
+  return FOwner.FCentralW.UnRegister(dwKey);
 }
 
 }  // namespace kalvor

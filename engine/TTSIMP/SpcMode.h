@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ComEntry.h"
 #include "Speech.h"
 #include "StrPlaySP.h"
 #include "TaggedText.h"
@@ -102,22 +103,11 @@ class TModeNotify final : public IAudioDestNotifySink {
 // Facets forward reference counting and interface queries to their mode, whose count alone decides
 // the lifetime; each holds nothing but the link back.
 template <class I>
-class TModeFacet : public I {
- public:
-  explicit TModeFacet(TSpcMode& mode) : FMode(mode) {}
-  TModeFacet(const TModeFacet&) = delete;
-  TModeFacet& operator=(const TModeFacet&) = delete;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-
- protected:
-  TSpcMode& FMode;
-};
+using TModeFacet = TFacet<TSpcMode, I>;
 
 class TModeITTSCentralW final : public TModeFacet<ITTSCentralW> {
  public:
-  using TModeFacet::TModeFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE Inject(const WCHAR* pszTag) override;
   HRESULT STDMETHODCALLTYPE ModeGet(PTTSMODEINFOW pttsInfo) override;
   HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
@@ -137,7 +127,7 @@ class TModeITTSCentralW final : public TModeFacet<ITTSCentralW> {
 // The ANSI central: texts and names go through the system ANSI code page, the A client's own.
 class TModeITTSCentralA final : public TModeFacet<ITTSCentralA> {
  public:
-  using TModeFacet::TModeFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE Inject(const CHAR* pszTag) override;
   HRESULT STDMETHODCALLTYPE ModeGet(PTTSMODEINFOA pttsInfo) override;
   HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
@@ -156,7 +146,7 @@ class TModeITTSCentralA final : public TModeFacet<ITTSCentralA> {
 
 class TModeITTSAttributesW final : public TModeFacet<ITTSAttributesW> {
  public:
-  using TModeFacet::TModeFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE PitchGet(WORD* pwPitch) override;
   HRESULT STDMETHODCALLTYPE PitchSet(WORD wPitch) override;
   HRESULT STDMETHODCALLTYPE RealTimeGet(DWORD* pdwRealTime) override;
@@ -169,7 +159,7 @@ class TModeITTSAttributesW final : public TModeFacet<ITTSAttributesW> {
 
 class TModeITTSAttributesA final : public TModeFacet<ITTSAttributesA> {
  public:
-  using TModeFacet::TModeFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE PitchGet(WORD* pwPitch) override;
   HRESULT STDMETHODCALLTYPE PitchSet(WORD wPitch) override;
   HRESULT STDMETHODCALLTYPE RealTimeGet(DWORD* pdwRealTime) override;
@@ -184,7 +174,7 @@ class TModeITTSAttributesA final : public TModeFacet<ITTSAttributesA> {
 // objects are facets like the others, so that a client can query back from them to the mode.
 class TModeITTSDialogsW final : public TModeFacet<ITTSDialogsW> {
  public:
-  using TModeFacet::TModeFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE AboutDlg(HWND hWndParent, const WCHAR* pszTitle) override;
   HRESULT STDMETHODCALLTYPE LexiconDlg(HWND hWndParent, const WCHAR* pszTitle) override;
   HRESULT STDMETHODCALLTYPE GeneralDlg(HWND hWndParent, const WCHAR* pszTitle) override;
@@ -193,7 +183,7 @@ class TModeITTSDialogsW final : public TModeFacet<ITTSDialogsW> {
 
 class TModeITTSDialogsA final : public TModeFacet<ITTSDialogsA> {
  public:
-  using TModeFacet::TModeFacet;
+  using TFacet::TFacet;
   HRESULT STDMETHODCALLTYPE AboutDlg(HWND hWndParent, const CHAR* pszTitle) override;
   HRESULT STDMETHODCALLTYPE LexiconDlg(HWND hWndParent, const CHAR* pszTitle) override;
   HRESULT STDMETHODCALLTYPE GeneralDlg(HWND hWndParent, const CHAR* pszTitle) override;
@@ -353,19 +343,6 @@ class TSpcMode final : public IUnknown {
   bool FQuitSeen = false;  // a WM_QUIT came up while pumping: re-posted when the texts are done
   int FQuitCode = 0;
 };
-
-template <class I>
-HRESULT STDMETHODCALLTYPE TModeFacet<I>::QueryInterface(REFIID riid, void** ppv) {
-  return FMode.QueryInterface(riid, ppv);
-}
-template <class I>
-ULONG STDMETHODCALLTYPE TModeFacet<I>::AddRef() {
-  return FMode.AddRef();
-}
-template <class I>
-ULONG STDMETHODCALLTYPE TModeFacet<I>::Release() {
-  return FMode.Release();
-}
 
 // Round(num / den) with halves going to the even neighbour (den > 0).
 std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den);

@@ -5,6 +5,7 @@
 
 #include "EngineModule.h"
 #include "EngineText.h"
+#include "EngineText.h"
 
 namespace kalvor {
 namespace {
@@ -25,21 +26,6 @@ constexpr DWORD kFeatures =
     TTSFEATURE_ANYWORD | TTSFEATURE_VOLUME | TTSFEATURE_PITCH | TTSFEATURE_TAGGED;
 constexpr DWORD kInterfaces =
     TTSI_ILEXPRONOUNCE | TTSI_ITTSATTRIBUTES | TTSI_ITTSCENTRAL | TTSI_ITTSDIALOGS;
-
-void AnsiToField(const CHAR* text, int textCapacity, WCHAR* field, int capacity) {
-  const int n = static_cast<int>(strnlen(text, static_cast<std::size_t>(textCapacity)));
-  int written = n ? MultiByteToWideChar(CP_ACP, 0, text, n, field, capacity - 1) : 0;
-  if (written < 0) written = 0;
-  field[written] = L'\0';
-}
-
-void WideToField(const WCHAR* text, int textCapacity, CHAR* field, int capacity) {
-  const int n = static_cast<int>(wcsnlen(text, static_cast<std::size_t>(textCapacity)));
-  int written =
-      n ? WideCharToMultiByte(CP_ACP, 0, text, n, field, capacity - 1, nullptr, nullptr) : 0;
-  if (written < 0) written = 0;
-  field[written] = '\0';
-}
 
 // The fields every record of this engine shares.
 void FillEngineFields(TTSMODEINFOW& info, const GUID& modeId) {
@@ -113,44 +99,6 @@ TTSMODEINFOW SelectedModeInfo(const TVoiceModeRow& row) {
   info.language.LanguageID = kSelectedLanguage;
   Cp1254ToField(row.Speaker, info.szSpeaker, TTSI_NAMELEN);
   return info;
-}
-
-TTSMODEINFOA ModeInfoToAnsi(const TTSMODEINFOW& w) {
-  TTSMODEINFOA a{};
-  a.gEngineID = w.gEngineID;
-  WideToField(w.szMfgName, TTSI_NAMELEN, a.szMfgName, TTSI_NAMELEN);
-  WideToField(w.szProductName, TTSI_NAMELEN, a.szProductName, TTSI_NAMELEN);
-  a.gModeID = w.gModeID;
-  WideToField(w.szModeName, TTSI_NAMELEN, a.szModeName, TTSI_NAMELEN);
-  a.language.LanguageID = w.language.LanguageID;
-  WideToField(w.language.szDialect, LANG_LEN, a.language.szDialect, LANG_LEN);
-  WideToField(w.szSpeaker, TTSI_NAMELEN, a.szSpeaker, TTSI_NAMELEN);
-  WideToField(w.szStyle, TTSI_STYLELEN, a.szStyle, TTSI_STYLELEN);
-  a.wGender = w.wGender;
-  a.wAge = w.wAge;
-  a.dwFeatures = w.dwFeatures;
-  a.dwInterfaces = w.dwInterfaces;
-  a.dwEngineFeatures = w.dwEngineFeatures;
-  return a;
-}
-
-TTSMODEINFOW ModeInfoToWide(const TTSMODEINFOA& a) {
-  TTSMODEINFOW w{};
-  w.gEngineID = a.gEngineID;
-  AnsiToField(a.szMfgName, TTSI_NAMELEN, w.szMfgName, TTSI_NAMELEN);
-  AnsiToField(a.szProductName, TTSI_NAMELEN, w.szProductName, TTSI_NAMELEN);
-  w.gModeID = a.gModeID;
-  AnsiToField(a.szModeName, TTSI_NAMELEN, w.szModeName, TTSI_NAMELEN);
-  w.language.LanguageID = a.language.LanguageID;
-  AnsiToField(a.language.szDialect, LANG_LEN, w.language.szDialect, LANG_LEN);
-  AnsiToField(a.szSpeaker, TTSI_NAMELEN, w.szSpeaker, TTSI_NAMELEN);
-  AnsiToField(a.szStyle, TTSI_STYLELEN, w.szStyle, TTSI_STYLELEN);
-  w.wGender = a.wGender;
-  w.wAge = a.wAge;
-  w.dwFeatures = a.dwFeatures;
-  w.dwInterfaces = a.dwInterfaces;
-  w.dwEngineFeatures = a.dwEngineFeatures;
-  return w;
 }
 
 }  // namespace kalvor

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "ModeRecord.h"
 #include "Speech.h"
 
 namespace kalvor {
@@ -41,7 +42,7 @@ void Cp1254ToField(const char* text, WCHAR* field, int capacity);
 bool FieldToCp1254(const WCHAR* field, int capacity, std::string& out);
 
 // The A facets' conversions, in the system ANSI code page: the A client's own.
-TTSMODEINFOA ModeInfoToAnsi(const TTSMODEINFOW& w);
-TTSMODEINFOW ModeInfoToWide(const TTSMODEINFOA& a);
+using sapi4::ModeInfoToAnsi;
+using sapi4::ModeInfoToWide;
 
 }  // namespace kalvor

@@ -652,7 +652,7 @@ bool ReadAudioSettings(TAudioSettings& settings, std::wstring& error) {
 }
 
 HRESULT CreateMMAudioDest(REFIID riid, void** ppv) {
-  return ComGuard([&]() -> HRESULT {
+  return ComEntry([&]() -> HRESULT {
     TAudioSettings settings;
     std::wstring error;
     if (!ReadAudioSettings(settings, error)) {

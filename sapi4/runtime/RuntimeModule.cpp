@@ -90,7 +90,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
-  return sapi4rt::ComGuard([&]() -> HRESULT {
+  return sapi4rt::ComEntry([&]() -> HRESULT {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     sapi4rt::TCreate create = nullptr;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ModeRecord.h"
 #include "RuntimeModule.h"
 #include "Speech.h"
 
@@ -54,33 +55,6 @@ struct TEngineSet {
   std::vector<std::unique_ptr<TEngine>> Engines;
   std::vector<TListedMode> Modes;
 };
-
-void WideToAnsiField(const WCHAR* src, int srcCapacity, CHAR* dst, int capacity) {
-  const int n = static_cast<int>(wcsnlen(src, static_cast<std::size_t>(srcCapacity)));
-  int written = n ? WideCharToMultiByte(CP_ACP, 0, src, n, dst, capacity - 1, nullptr, nullptr) : 0;
-  if (written < 0) written = 0;
-  dst[written] = '\0';
-}
-
-// For an engine without the ANSI enumerator: the record in the system ANSI code page.
-TTSMODEINFOA ToAnsi(const TTSMODEINFOW& w) {
-  TTSMODEINFOA a{};
-  a.gEngineID = w.gEngineID;
-  WideToAnsiField(w.szMfgName, TTSI_NAMELEN, a.szMfgName, TTSI_NAMELEN);
-  WideToAnsiField(w.szProductName, TTSI_NAMELEN, a.szProductName, TTSI_NAMELEN);
-  a.gModeID = w.gModeID;
-  WideToAnsiField(w.szModeName, TTSI_NAMELEN, a.szModeName, TTSI_NAMELEN);
-  a.language.LanguageID = w.language.LanguageID;
-  WideToAnsiField(w.language.szDialect, LANG_LEN, a.language.szDialect, LANG_LEN);
-  WideToAnsiField(w.szSpeaker, TTSI_NAMELEN, a.szSpeaker, TTSI_NAMELEN);
-  WideToAnsiField(w.szStyle, TTSI_STYLELEN, a.szStyle, TTSI_STYLELEN);
-  a.wGender = w.wGender;
-  a.wAge = w.wAge;
-  a.dwFeatures = w.dwFeatures;
-  a.dwInterfaces = w.dwInterfaces;
-  a.dwEngineFeatures = w.dwEngineFeatures;
-  return a;
-}
 
 std::vector<CLSID> RegisteredEngines() {
   std::vector<CLSID> out;
@@ -156,7 +130,8 @@ void ListModes(TEngineSet& set, std::size_t index) {
     e.EnumA->Reset();
   }
   for (std::size_t i = 0; i < wide.size(); ++i)
-    set.Modes.push_back({index, wide[i], ansi.size() == wide.size() ? ansi[i] : ToAnsi(wide[i])});
+    set.Modes.push_back(
+        {index, wide[i], ansi.size() == wide.size() ? ansi[i] : sapi4::ModeInfoToAnsi(wide[i])});
 }
 
 std::shared_ptr<TEngineSet> LoadEngineSet() {
@@ -231,7 +206,7 @@ class TTtsEnumerator final : public ITTSEnumW,
 
   HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralW** ppiTTSCentral,
                                    IUnknown* pIUnknownForAudio) override {
-    return ComGuard([&]() -> HRESULT {
+    return ComEntry([&]() -> HRESULT {
       if (!ppiTTSCentral || !pIUnknownForAudio) return E_INVALIDARG;
       *ppiTTSCentral = nullptr;
       for (std::size_t i : EngineOrder(gModeID)) {
@@ -245,7 +220,7 @@ class TTtsEnumerator final : public ITTSEnumW,
 
   HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralA** ppiTTSCentral,
                                    IUnknown* pIUnknownForAudio) override {
-    return ComGuard([&]() -> HRESULT {
+    return ComEntry([&]() -> HRESULT {
       if (!ppiTTSCentral || !pIUnknownForAudio) return E_INVALIDARG;
       *ppiTTSCentral = nullptr;
       for (std::size_t i : EngineOrder(gModeID)) {
@@ -272,7 +247,7 @@ class TTtsEnumerator final : public ITTSEnumW,
   // searched in the modes it lists, by identifier or by exact name.
   HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOW pCriteria, PTTSMODEINFORANK pRank,
                                  PTTSMODEINFOW pFound) override {
-    return ComGuard([&]() -> HRESULT {
+    return ComEntry([&]() -> HRESULT {
       if (!pCriteria || !pFound) return E_INVALIDARG;
       TTSMODEINFORANK rank{};
       if (pRank) rank = *pRank;
@@ -292,7 +267,7 @@ class TTtsEnumerator final : public ITTSEnumW,
 
   HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOA pCriteria, PTTSMODEINFORANK pRank,
                                  PTTSMODEINFOA pFound) override {
-    return ComGuard([&]() -> HRESULT {
+    return ComEntry([&]() -> HRESULT {
       if (!pCriteria || !pFound) return E_INVALIDARG;
       TTSMODEINFORANK rank{};
       if (pRank) rank = *pRank;
@@ -368,7 +343,7 @@ class TTtsEnumerator final : public ITTSEnumW,
 
   template <class I>
   HRESULT CloneAs(I** ppenum) {
-    return ComGuard([&]() -> HRESULT {
+    return ComEntry([&]() -> HRESULT {
       if (!ppenum) return E_INVALIDARG;
       *ppenum = nullptr;
       auto* clone = new TTtsEnumerator(FSet, FPosition);
@@ -387,7 +362,7 @@ class TTtsEnumerator final : public ITTSEnumW,
 }  // namespace
 
 HRESULT CreateTtsEnumerator(REFIID riid, void** ppv) {
-  return ComGuard([&]() -> HRESULT {
+  return ComEntry([&]() -> HRESULT {
     auto* e = new TTtsEnumerator(LoadEngineSet(), 0);
     e->AddRef();
     const HRESULT r = e->QueryInterface(riid, ppv);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ComSupport.h"
 #include "Sapi5Client.h"
 #include "Speech.h"
 #include "ToolSupport.h"
@@ -67,28 +68,7 @@ const GUID kFemaleMode = {
     0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x02}};
 
 template <class I>
-class Ptr {
- public:
-  Ptr() = default;
-  ~Ptr() { Reset(); }
-  Ptr(const Ptr&) = delete;
-  Ptr& operator=(const Ptr&) = delete;
-  I** Out() {
-    Reset();
-    return &p_;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  I* operator->() const { return p_; }
-  I* Get() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  void Reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  I* p_ = nullptr;
-};
+using Ptr = sapi4::TComRef<I>;
 
 // The text's buffer sink: records that the text started and ended.
 class BufSink final : public ITTSBufNotifySink {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "ComSupport.h"
 #include "EngineModule.h"
 #include "FakeAudioDest.h"
 #include "Speech.h"
@@ -83,33 +84,7 @@ class DllEnvironment : public ::testing::Environment {
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new DllEnvironment);
 
 template <class I>
-class Ptr {
- public:
-  Ptr() = default;
-  ~Ptr() { Reset(); }
-  Ptr(const Ptr&) = delete;
-  Ptr& operator=(const Ptr&) = delete;
-  I** Out() {
-    Reset();
-    return &p_;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  I* operator->() const { return p_; }
-  I* Get() const { return p_; }
-  // Hands the reference to the caller.
-  I* Detach() {
-    I* p = p_;
-    p_ = nullptr;
-    return p;
-  }
-  void Reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  I* p_ = nullptr;
-};
+using Ptr = sapi4::TComRef<I>;
 
 // The reference count of an object, read with an AddRef/Release pair.
 template <class I>

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ComSupport.h"
 #include "EngineModule.h"
 #include "Speech.h"
 
@@ -33,27 +34,7 @@ class ComApartment : public ::testing::Environment {
 const auto* const kApartment = ::testing::AddGlobalTestEnvironment(new ComApartment);
 
 template <class I>
-class Ptr {
- public:
-  Ptr() = default;
-  ~Ptr() { Reset(); }
-  Ptr(const Ptr&) = delete;
-  Ptr& operator=(const Ptr&) = delete;
-  I** Out() {
-    Reset();
-    return &p_;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  I* operator->() const { return p_; }
-  I* Get() const { return p_; }
-  void Reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  I* p_ = nullptr;
-};
+using Ptr = sapi4::TComRef<I>;
 
 template <class I>
 ULONG RefCount(I* p) {
