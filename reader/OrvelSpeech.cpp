@@ -42,17 +42,17 @@ TOrvelSpeech::TOrvelSpeech() = default;
 TOrvelSpeech::~TOrvelSpeech() {
   FEnginesLoaded = false;
   // The mode goes before the enumerator that made it and the device it speaks into.
-  FAttributes.reset();
-  FCentral.reset();
-  FAudio.reset();
-  FEnum.reset();
+  FAttributes.Reset();
+  FCentral.Reset();
+  FAudio.Reset();
+  FEnum.Reset();
 }
 
 void TOrvelSpeech::LoadEngines() {
   FEnginesLoaded = true;
   FEngineSelected = false;
   Engines.clear();
-  FEnum.reset();
+  FEnum.Reset();
   ITTSEnumA* enumerator = nullptr;
   if (FAILED(CoCreateInstance(CLSID_TTSEnumerator, nullptr, CLSCTX_ALL, IID_ITTSEnumA,
                               reinterpret_cast<void**>(&enumerator))) ||
@@ -60,7 +60,7 @@ void TOrvelSpeech::LoadEngines() {
     FEnginesLoaded = false;
     return;
   }
-  FEnum.reset(enumerator);
+  FEnum.Attach(enumerator);
   if (FAILED(FEnum->Reset())) {
     FEnginesLoaded = false;
     return;
@@ -80,8 +80,8 @@ void TOrvelSpeech::LoadEngines() {
 
 void TOrvelSpeech::SelectEngine(const std::wstring& modeName) {
   if (!FEnginesLoaded) throw EOrvelSpeechException(kNotLoaded);
-  FAttributes.reset();
-  FCentral.reset();
+  FAttributes.Reset();
+  FCentral.Reset();
   std::size_t index = 0;
   while (index < Engines.size() && !SameName(Engines[index], modeName)) ++index;
   if (index == Engines.size()) {
@@ -91,7 +91,7 @@ void TOrvelSpeech::SelectEngine(const std::wstring& modeName) {
   FEngineSelected = false;
   // The enumerator is walked again on every selection: the position in Engines is the position
   // in the run time's list.
-  if (FEnum == nullptr || FAILED(FEnum->Reset())) return;
+  if (!FEnum || FAILED(FEnum->Reset())) return;
   auto info = std::make_unique<TTSMODEINFOA>();
   for (std::size_t i = 0; i <= index; ++i) {
     ULONG fetched = 0;
@@ -99,24 +99,24 @@ void TOrvelSpeech::SelectEngine(const std::wstring& modeName) {
   }
   FModeInfo = std::move(info);
 
-  FAudio.reset();
+  FAudio.Reset();
   IAudioMultiMediaDevice* audio = nullptr;
   if (FAILED(CoCreateInstance(CLSID_MMAudioDest, nullptr, CLSCTX_ALL, IID_IAudioMultiMediaDevice,
                               reinterpret_cast<void**>(&audio))) ||
       audio == nullptr)
     return;
-  FAudio.reset(audio);
+  FAudio.Attach(audio);
 
   ITTSCentralA* central = nullptr;
-  if (FAILED(FEnum->Select(FModeInfo->gModeID, &central, FAudio.get())) || central == nullptr)
+  if (FAILED(FEnum->Select(FModeInfo->gModeID, &central, FAudio.Get())) || central == nullptr)
     return;
-  FCentral.reset(central);
+  FCentral.Attach(central);
   ITTSAttributesA* attributes = nullptr;
   if (FAILED(
           FCentral->QueryInterface(IID_ITTSAttributesA, reinterpret_cast<void**>(&attributes))) ||
       attributes == nullptr)
     return;
-  FAttributes.reset(attributes);
+  FAttributes.Attach(attributes);
   FEngineSelected = true;
   FillEngineInfo(*FModeInfo);
 }
@@ -149,7 +149,7 @@ void TOrvelSpeech::FillEngineInfo(const TTSMODEINFOA& info) {
   e.Interfaces = info.dwInterfaces;
 
   // The ranges are learnt by asking for the extremes: an engine clamps a request to its limits.
-  ITTSAttributesA* a = FAttributes.get();
+  ITTSAttributesA* a = FAttributes.Get();
   WORD pitch = 0, limit = 0;
   a->PitchGet(&pitch);
   a->PitchSet(0xFFFF);
@@ -186,12 +186,12 @@ void TOrvelSpeech::Speak() {
     s += line;
     s += L"\r\n";
   }
-  if (s.empty() || FCentral == nullptr) return;
+  if (s.empty() || !FCentral) return;
 
   ITTSCentralW* wide = nullptr;
   if (SUCCEEDED(FCentral->QueryInterface(IID_ITTSCentralW, reinterpret_cast<void**>(&wide))) &&
       wide != nullptr) {
-    TComPtr<ITTSCentralW> central(wide);
+    TComPtr<ITTSCentralW> central(wide, false);
     // The size counts the terminating NUL, in bytes.
     SDATA data{const_cast<wchar_t*>(s.c_str()),
                static_cast<DWORD>((s.size() + 1) * sizeof(wchar_t))};
@@ -209,11 +209,11 @@ void TOrvelSpeech::Speak() {
 }
 
 void TOrvelSpeech::Stop() {
-  if (FEnginesLoaded && FEngineSelected && FCentral != nullptr) FCentral->AudioReset();
+  if (FEnginesLoaded && FEngineSelected && FCentral) FCentral->AudioReset();
 }
 
 void TOrvelSpeech::RequireSelected() const {
-  if (!FEngineSelected || FAttributes == nullptr) throw kalvor::Exception(kNoEngine);
+  if (!FEngineSelected || !FAttributes) throw kalvor::Exception(kNoEngine);
 }
 
 std::uint16_t TOrvelSpeech::Pitch() {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ComSupport.h"
 #include "Framework.h"
 #include "Speech.h"
 
@@ -99,13 +100,7 @@ class TOrvelSpeech {
 
  private:
   template <class T>
-  struct TRelease {
-    void operator()(T* p) const {
-      if (p != nullptr) p->Release();
-    }
-  };
-  template <class T>
-  using TComPtr = std::unique_ptr<T, TRelease<T>>;
+  using TComPtr = sapi4::TComRef<T>;
 
   void FillEngineInfo(const TTSMODEINFOA& info);
   void RequireSelected() const;

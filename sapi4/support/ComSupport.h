@@ -46,6 +46,11 @@ class TComRef {
     return &p_;
   }
   void** OutVoid() { return reinterpret_cast<void**>(Out()); }
+  // Takes over a reference the caller holds; the one held before is released first.
+  void Attach(I* p) {
+    Reset();
+    p_ = p;
+  }
   // Hands the reference to the caller.
   I* Detach() {
     I* p = p_;
