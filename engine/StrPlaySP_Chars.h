@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -65,8 +66,8 @@ static_assert(kLetterOrDigit.size() == 74 && kVowels.size() == 16 && kConsonants
 
 constexpr std::array<char, 256> MakeUpper() {
   std::array<char, 256> t{};
-  for (int b = 0; b < 256; ++b) t[b] = static_cast<char>(b);
-  for (int b = 'a'; b <= 'z'; ++b) t[b] = static_cast<char>(b - 'a' + 'A');
+  for (std::size_t b = 0; b < 256; ++b) t[b] = static_cast<char>(b);
+  for (std::size_t b = 'a'; b <= 'z'; ++b) t[b] = static_cast<char>(b - 'a' + 'A');
   t['i'] = '\xDD';   // i -> İ: the Turkish dotted pair
   t[0xFD] = 'I';     // ı -> I: and the dotless one
   t[0xE7] = '\xC7';  // ç -> Ç
@@ -112,7 +113,7 @@ inline char Upper(char c) {
 // ligatures (Æ, Œ, ß) have no single base letter and stay too.
 constexpr std::array<char, 256> MakeFold() {
   std::array<char, 256> t{};
-  for (int b = 0; b < 256; ++b) t[b] = static_cast<char>(b);
+  for (std::size_t b = 0; b < 256; ++b) t[b] = static_cast<char>(b);
   auto fold = [&t](std::string_view from, char to) {
     for (char c : from) t[static_cast<unsigned char>(c)] = to;
   };
@@ -140,7 +141,7 @@ inline constexpr std::array<char, 256> kFold = MakeFold();
 // one table.
 constexpr std::array<char, 256> MakeFoldUpper() {
   std::array<char, 256> t{};
-  for (int b = 0; b < 256; ++b) t[b] = kUpper[static_cast<unsigned char>(kFold[b])];
+  for (std::size_t b = 0; b < 256; ++b) t[b] = kUpper[static_cast<unsigned char>(kFold[b])];
   return t;
 }
 inline constexpr std::array<char, 256> kFoldUpper = MakeFoldUpper();

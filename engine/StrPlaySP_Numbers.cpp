@@ -59,7 +59,7 @@ void AppendInteger(std::string& out, std::string_view digits) {
     return;
   }
   std::string padded = PadLeft(digits, kGroupedDigits, '0');
-  for (int g = 0; g < 5; ++g) {
+  for (std::size_t g = 0; g < 5; ++g) {
     int h = padded[g * 3] - '0', t = padded[g * 3 + 1] - '0', o = padded[g * 3 + 2] - '0';
     if (h == 0 && t == 0 && o == 0) continue;
     if (h == 1)

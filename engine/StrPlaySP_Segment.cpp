@@ -210,12 +210,13 @@ void RemoveSpaces(std::string& s) {
   bool keep = false;
   std::int32_t last = -1;  // position of the latest deletion, none yet
   while (p >= 1) {
-    const char ch = head[p - 1];
+    const char ch = head[static_cast<std::size_t>(p - 1)];
     const std::int32_t at = p;
     if (!chars::LetterOrDigit(ch) && !keep) {
       last = p;
       if (!tail.empty()) {
-        head[p - 1] = tail.back();  // the follower moves into the freed place
+        head[static_cast<std::size_t>(p - 1)] =
+            tail.back();  // the follower moves into the freed place
         tail.pop_back();
       } else {
         --p;  // it was the last character: go on with the new last one

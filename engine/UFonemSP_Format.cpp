@@ -49,7 +49,8 @@ std::string TrimName(const std::uint8_t* p) {
 // A name for a message: printable ASCII as is, anything else as \xNN.
 std::string ShowName(std::string_view name) {
   std::string out;
-  for (unsigned char c : name) {
+  for (char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
     if (c > 32 && c < 127) {
       out += char(c);
     } else {
@@ -273,8 +274,9 @@ std::vector<std::uint8_t> EncodeSpeechData(std::uint8_t sampleWidth,
     std::string where = "unit " + std::to_string(i + 1) + " \"" + ShowName(units[i].name) + "\"";
     if (name.empty()) throw Exception("unit " + std::to_string(i + 1) + " has no name");
     if (name.size() > spd::kNameSize) throw Exception(where + ": a name has at most 3 characters");
-    for (unsigned char c : name)
-      if (IsBlank(c)) throw Exception(where + ": spaces and control characters cannot be stored");
+    for (char c : name)
+      if (IsBlank(static_cast<unsigned char>(c)))
+        throw Exception(where + ": spaces and control characters cannot be stored");
     if (sampleWidth == 2 && units[i].samples.size() % 2 != 0)
       throw Exception(where + ": odd number of bytes for 16-bit samples");
     names.push_back(std::move(name));

@@ -91,7 +91,8 @@ std::string ListedName(const std::string& stored) {
 // letters; the dotted capital I as the "0" that stands for it).
 std::string Folded(std::string_view name) {
   std::string s;
-  for (unsigned char c : name) {
+  for (char ch : name) {
+    auto c = static_cast<unsigned char>(ch);
     if (c >= 'a' && c <= 'z') {
       c = static_cast<unsigned char>(c - 32);
     } else if (c == 0xFD) {

@@ -130,7 +130,8 @@ Wav ParseWav(std::span<const std::uint8_t> b, const std::string& name) {
       if (size == 0xFFFFFFFFu || (size == 0 && avail > 0)) n = avail;
       if (n > avail) fail("the file ends inside its data chunk (truncated)");
       if (wav.format.bitsPerSample == 16) n &= ~std::size_t(1);
-      wav.samples.assign(b.begin() + body, b.begin() + body + n);
+      wav.samples.assign(b.begin() + static_cast<std::ptrdiff_t>(body),
+                         b.begin() + static_cast<std::ptrdiff_t>(body + n));
       haveData = true;
     }
     pos = body + size + (size & 1);

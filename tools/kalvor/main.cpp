@@ -62,7 +62,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     std::vector<std::string> out;
     for (int i = 1; i < n; ++i) {
       int len = WideCharToMultiByte(CP_UTF8, 0, wargv[i], -1, nullptr, 0, nullptr, nullptr);
-      std::string a(len > 0 ? len - 1 : 0, '\0');
+      std::string a(len > 0 ? static_cast<std::size_t>(len - 1) : 0, '\0');
       if (len > 1) WideCharToMultiByte(CP_UTF8, 0, wargv[i], -1, a.data(), len, nullptr, nullptr);
       out.push_back(std::move(a));
     }
