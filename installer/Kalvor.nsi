@@ -206,8 +206,21 @@ FunctionEnd
   ClearErrors
   Delete "$INSTDIR\${NAME}"
   ${If} ${Errors}
-    Sleep 1000
-    Delete /REBOOTOK "$INSTDIR\${NAME}"
+    ; A program that was just told to end (Lumeko, restarted by an update) may hold the engine for
+    ; a few seconds more while it closes down: keep trying for ten seconds before giving up.
+    Push $R9
+    ${For} $R9 1 20
+      Sleep 500
+      ClearErrors
+      Delete "$INSTDIR\${NAME}"
+      ${IfNot} ${Errors}
+        ${Break}
+      ${EndIf}
+    ${Next}
+    ${If} ${Errors}
+      Delete /REBOOTOK "$INSTDIR\${NAME}"
+    ${EndIf}
+    Pop $R9
   ${EndIf}
 !macroend
 
