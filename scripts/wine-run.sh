@@ -144,8 +144,9 @@ fi
 # with the mount manager, NDIS and nsiproxy crashes, the Plug and Play service can hang, a fresh
 # prefix's wineboot and services.exe with them, and each crash starts winedbg, which hangs too. An
 # emulated prefix therefore runs without those services and without winedbg (a crash just ends the
-# program); the tests need none of them. The overrides carry the prefix through its making, the
-# registry keeps it that way.
+# program), and without the event log, the one service left that would start a process (svchost)
+# with every new Wine session; the tests need none of them. The overrides carry the prefix through
+# its making, the registry keeps it that way.
 if [ -n "$tune" ]; then
   export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winedbg.exe,plugplay.exe,mountmgr.sys,ndis.sys,nsiproxy.sys=d"
   # Test cases that emulation cannot run reliably (their test says why) stay out of it.
@@ -162,7 +163,7 @@ tuned="$prefix/.kalvor-emulated"
       reg="$prefix/drive_c/kalvor-emulated.reg"
       {
         echo REGEDIT4
-        for service in MountMgr NDIS nsiproxy PlugPlay; do
+        for service in MountMgr NDIS nsiproxy PlugPlay Eventlog; do
           printf '\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\n"Start"=dword:00000004\n' "$service"
         done
         printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\n"winedbg.exe"=""\n'

@@ -119,6 +119,14 @@ mkdir -p "$work/app"
 cp "$bin"/{Lumeko.exe,Kalvor.dll,ORVDAT1.SPD,ORVDAT2.SPD,sapi4rt.dll,kalvor-reg.exe,kalvor.exe,lumeko-driver.exe} "$work/app/"
 run "$work/app/kalvor-reg.exe" install --dll "$(winpath "$work/app/Kalvor.dll")" --runtime \
   --runtime-dll "$(winpath "$work/app/sapi4rt.dll")" || { echo "lumeko_e2e: registration failed" >&2; exit 1; }
+# Under emulation a new Wine session (wineboot and services.exe starting again once the last
+# program of the prefix has ended) hangs now and then: one idle program, a cmd.exe waiting on a
+# pipe that this script holds open, keeps the session up until the end.
+if [ "$bits" = 32 ] && "$root/scripts/wine-run.sh" --emulated; then
+  mkfifo "$work/session"
+  run cmd.exe <"$work/session" >/dev/null 2>&1 &
+  exec 7>"$work/session"
+fi
 # The stand-in run time writes what it would play, in real time, so that a stop can land in the
 # middle of a text also on a busy machine.
 export KALVOR_AUDIO_WAV
