@@ -176,7 +176,21 @@ tuned="$prefix/.kalvor-emulated"
   fi
 ) 9>"$prefix.lock"
 
-timeout --kill-after=10 "${KALVOR_WINE_TIMEOUT:-600}" "$loader" "$@"
-rc=$?
+# Under qemu, 32-bit Wine itself dies now and then of a signal that its handlers could not take
+# (qemu: "uncaught target signal"; several threads at work make it likelier): such a death, and
+# only that, gets one more run. A program that fails or crashes as a Windows program does not.
+runs=1
+[ -n "$tune" ] && runs=2
+for ((run = 1; run <= runs; run++)); do
+  timeout --kill-after=10 "${KALVOR_WINE_TIMEOUT:-600}" "$loader" "$@"
+  rc=$?
+  case $rc in
+    132 | 133 | 134 | 135 | 139) # SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGSEGV
+      [ "$run" -lt "$runs" ] || break
+      echo "wine-run: the emulated Wine died of signal $((rc - 128)); running $1 once more" >&2
+      ;;
+    *) break ;;
+  esac
+done
 [ $rc -eq 124 ] && echo "wine-run: $1 timed out" >&2
 exit $rc
