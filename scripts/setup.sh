@@ -16,7 +16,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 xvfb xauth locales
   espeak-ng libespeak-ng-dev libsoxr-dev python3 sox
-  libao-dev man-db nsis
+  libao-dev man-db nsis procps
 )
 
 # Other builds on the machine may hold the package manager's lock for a while.

@@ -157,8 +157,18 @@ tuned="$prefix/.kalvor-emulated"
   flock 9
   if [ ! -f "$prefix/system.reg" ] || { [ -n "$tune" ] && [ ! -f "$tuned" ]; }; then
     echo "wine-run: making a $bits-bit prefix in $prefix" >&2
-    timeout --kill-after=10 600 "$loader" wineboot.exe -i >/dev/null 2>&1 ||
-      echo "wine-run: wineboot -i in $prefix failed or timed out" >&2
+    # Under emulation the making of a new prefix hangs now and then for good (services.exe); it
+    # takes a minute or two when it works: after four, it starts again from nothing, up to three
+    # times.
+    limit=600 tries=1
+    [ -n "$tune" ] && [ ! -f "$prefix/system.reg" ] && limit=240 tries=3
+    for ((try = 1; try <= tries; try++)); do
+      timeout --kill-after=10 "$limit" "$loader" wineboot.exe -i >/dev/null 2>&1 && break
+      echo "wine-run: wineboot -i in $prefix failed or timed out (try $try of $tries)" >&2
+      [ "$try" -lt "$tries" ] || break
+      timeout 30 wineserver -k 2>/dev/null
+      rm -rf "$prefix"
+    done
     if [ -n "$tune" ]; then
       reg="$prefix/drive_c/kalvor-emulated.reg"
       {
@@ -176,14 +186,49 @@ tuned="$prefix/.kalvor-emulated"
   fi
 ) 9>"$prefix.lock"
 
+# Under qemu a new Wine session (the first program of a prefix, or one after all others ended)
+# now and then hangs for good while services.exe starts, with wineboot --init and the program
+# waiting for it; ending that services.exe lets the session go on. This watches for it.
+unstick_services() {  # unstick_services PID_TO_OUTLIVE
+  ours() {  # the processes of this prefix whose command line matches $1
+    local p
+    for p in $(pgrep -f "$1" 2>/dev/null); do
+      tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && echo "$p"
+    done
+  }
+  local p age
+  while kill -0 "$1" 2>/dev/null; do
+    sleep 10 </dev/null >/dev/null 2>&1  # holds no pipe of the caller open
+    # Stuck: still starting after 90 s, with this prefix's wineboot --init waiting for it.
+    [ -n "$(ours 'wineboot\.exe --init')" ] || continue
+    for p in $(ours 'wine C:\\windows\\system32\\services\.exe'); do
+      age=$(ps -o etimes= -p "$p" 2>/dev/null | tr -d ' ')
+      [ -n "$age" ] && [ "$age" -gt 90 ] || continue
+      echo "wine-run: services.exe of $prefix hangs at the session's start: ending it" >&2
+      kill "$p" 2>/dev/null
+    done
+  done
+}
+
 # Under qemu, 32-bit Wine itself dies now and then of a signal that its handlers could not take
 # (qemu: "uncaught target signal"; several threads at work make it likelier): such a death, and
 # only that, gets one more run. A program that fails or crashes as a Windows program does not.
 runs=1
 [ -n "$tune" ] && runs=2
 for ((run = 1; run <= runs; run++)); do
-  timeout --kill-after=10 "${KALVOR_WINE_TIMEOUT:-600}" "$loader" "$@"
-  rc=$?
+  if [ -n "$tune" ]; then
+    timeout --kill-after=10 "${KALVOR_WINE_TIMEOUT:-600}" "$loader" "$@" <&0 &
+    program=$!
+    unstick_services "$program" &
+    watcher=$!
+    wait "$program"
+    rc=$?
+    kill "$watcher" 2>/dev/null
+    wait "$watcher" 2>/dev/null
+  else
+    timeout --kill-after=10 "${KALVOR_WINE_TIMEOUT:-600}" "$loader" "$@"
+    rc=$?
+  fi
   case $rc in
     132 | 133 | 134 | 135 | 139) # SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGSEGV
       [ "$run" -lt "$runs" ] || break
