@@ -113,8 +113,10 @@ fi
 xvfb_pid=""
 cleanup() {
   if [ -n "$xvfb_pid" ]; then
-    # Wine's own processes of this prefix end before their display goes.
-    WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
+    # Wine's own processes of this prefix end before their display goes. Under emulation they
+    # now and then never end (services.exe, svchost): after a minute they are ended.
+    WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null ||
+      WINEPREFIX="$prefix" timeout 20 wineserver -k 2>/dev/null || true
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
   fi
@@ -182,7 +184,8 @@ tuned="$prefix/.kalvor-emulated"
         touch "$tuned" || echo "wine-run: could not tune $prefix for emulation" >&2
       rm -f "$reg"
     fi
-    timeout 60 wineserver -w 2>/dev/null || true
+    # The making's own session ends before the program starts one (ended if it would not).
+    timeout 60 wineserver -w 2>/dev/null || timeout 20 wineserver -k 2>/dev/null || true
   fi
 ) 9>"$prefix.lock"
 
