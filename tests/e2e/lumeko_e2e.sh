@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lumeko end to end, as a user meets it, under Wine and a private Xvfb:
 #   lumeko_e2e.sh BIN_DIR LOCALE [WORK_DIR]
-# BIN_DIR is the bin folder of a 64-bit Windows build (Lumeko.exe, Kalvor.dll with its voices,
+# BIN_DIR is the bin folder of a Windows build, 32- or 64-bit (Lumeko.exe, Kalvor.dll with its voices,
 # sapi4rt.dll, kalvor-reg.exe, kalvor.exe, lumeko-driver.exe); LOCALE is the POSIX locale Wine runs
 # in (tr_TR.UTF-8: ANSI code page 1254; en_US.UTF-8: 1252, where Turkish letters must survive all
 # the same).
@@ -72,7 +72,15 @@ if [ -z "${KALVOR_E2E_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
   [ -n "${DISPLAY:-}" ] || { echo "lumeko_e2e: could not start Xvfb" >&2; exit 2; }
 fi
 
-run() { "$root/scripts/wine-run.sh" --prefix "$WINEPREFIX" --bits 64 "$@"; }
+# The build's own Wine: 32-bit for the shipped i386 programs, wine64 for a 64-bit build (the PE
+# header's machine field tells).
+pe=$(od -An -tu4 -j60 -N4 "$bin/Lumeko.exe" | tr -d ' ')
+case $(od -An -tx2 -j$((pe + 4)) -N2 "$bin/Lumeko.exe" | tr -d ' ') in
+  014c) bits=32 ;;
+  8664) bits=64 ;;
+  *) echo "lumeko_e2e: $bin/Lumeko.exe is neither i386 nor x86-64" >&2; exit 2 ;;
+esac
+run() { "$root/scripts/wine-run.sh" --prefix "$WINEPREFIX" --bits "$bits" "$@"; }
 driver() { run "$work/app/lumeko-driver.exe" "$@" | tr -d '\r'; }
 winpath() { echo "Z:${1//\//\\}"; }
 # Bytes of samples so far: the stand-in writes a plain 44-byte header before them. Cheap enough
@@ -144,6 +152,14 @@ check "Çıkış ends the program" quit_lumeko
 run reg delete 'HKCU\Software\Verdanis\Lumeko' /f >/dev/null 2>&1  # step 1 starts with none
 run "$work/app/kalvor-reg.exe" install --dll "$(winpath "$work/app/Kalvor.dll")" --runtime \
   --runtime-dll "$(winpath "$work/app/sapi4rt.dll")" || { echo "lumeko_e2e: registration failed" >&2; exit 1; }
+# Under emulation a new Wine session (wineboot and services.exe starting again once the last
+# program of the prefix has ended) hangs now and then: one idle program, a cmd.exe waiting on a
+# pipe that this script holds open, keeps the session up until the end.
+if [ "$bits" = 32 ] && "$root/scripts/wine-run.sh" --emulated; then
+  mkfifo "$work/session"
+  run cmd.exe <"$work/session" >/dev/null 2>&1 &
+  exec 7>"$work/session"
+fi
 # The stand-in run time writes what it would play, in real time, so that a stop can land in the
 # middle of a text also on a busy machine.
 export KALVOR_AUDIO_WAV
@@ -196,7 +212,7 @@ fi
 step "4. a second start shows the player and ends"
 check "the player is hidden at first" test "$(driver visible player)" = 0
 check "a second start ends at once with exit code 0" timeout 60 \
-  "$root/scripts/wine-run.sh" --prefix "$WINEPREFIX" --bits 64 "$work/app/Lumeko.exe"
+  "$root/scripts/wine-run.sh" --prefix "$WINEPREFIX" --bits "$bits" "$work/app/Lumeko.exe"
 check "the running copy shows its player" test "$(driver visible player)" = 1
 check "without checking \"Görsel Kontroller\"" test "$(driver checked 'Görsel Kontroller')" = 0
 

@@ -66,24 +66,26 @@ if [ -z "${DISPLAY:-}" ]; then
   [ -n "${DISPLAY:-}" ] || { echo "windows-installer: could not start Xvfb" >&2; exit 2; }
 fi
 
-# Wine is run here directly, not through scripts/wine-run.sh, which runs one program of a prefix at
-# a time: Lumeko must keep running while the driver, the registry tool and the uninstaller start.
+# Every program goes through scripts/wine-run.sh (which makes the prefix, and tunes it where 32-bit
+# Wine runs under emulation); with the display set here it lets programs of the prefix run side by
+# side: Lumeko must keep running while the driver, the registry tool and the uninstaller start.
 # Everything shares the one Xvfb above.
 case $bits in
-  32) loader=/usr/lib/wine/wine; export WINEARCH=win32 ;;
-  64) loader=/usr/lib/wine/wine64; export WINEARCH=win64 ;;
+  32) loader=/usr/lib/wine/wine ;;
+  64) loader=/usr/lib/wine/wine64 ;;
   *) echo "windows-installer: BITS is 32 or 64, not $bits" >&2; exit 2 ;;
 esac
 if ! "$loader" --version >/dev/null 2>&1; then
   echo "windows-installer: no $bits-bit Wine here (or the kernel cannot run it): skipped"
   exit 125
 fi
-export WINELOADER=$loader WINEPREFIX=$prefix WINEDEBUG=-all
+export WINEPREFIX=$prefix WINEDEBUG=-all
 export LC_ALL=${LC_ALL:-tr_TR.UTF-8}  # ANSI code page 1254, as on a Turkish Windows
 # No Mono or Gecko dialogs; and Wine would mirror the Start menu entries into this machine's own
 # desktop menus: not here.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
-run() { timeout --kill-after=10 300 "$loader" "$@"; }
+export KALVOR_WINE_TIMEOUT=300
+run() { "$here/../../scripts/wine-run.sh" --prefix "$prefix" --bits "$bits" "$@"; }
 settle() { timeout 120 wineserver -w; }  # every program of the prefix has ended
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # Everything under drive_c but Wine's and the installer's scratch folders.
