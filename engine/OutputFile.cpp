@@ -18,6 +18,7 @@
 #include <process.h>
 #include <share.h>
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -60,6 +61,26 @@ int ClaimSlot(const fs::path& tmp, int fd) {
   }
   return -1;
 }
+
+#ifndef _WIN32
+// Holds back the interrupts that remove pending files while a temporary file is made and its slot
+// filled: an interrupt between the two would leave the file behind.
+class InterruptsHeld {
+ public:
+  InterruptsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, sig);
+    pthread_sigmask(SIG_BLOCK, &held, &saved_);
+  }
+  ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+#endif
 
 void FreeSlot(int& slot) {
   if (slot >= 0) gPending[slot].state.store(0);
@@ -157,6 +178,9 @@ OutputFile::OutputFile(const fs::path& path) : path_(path) {
   bool keep = exists && ::stat(target_.c_str(), &old) == 0;
 #endif
   int fd = -1;
+#ifndef _WIN32
+  InterruptsHeld held;
+#endif
   for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
     tmp_ = target_;
     tmp_ += "." + UniqueSuffix(attempt) + ".part";

@@ -71,6 +71,9 @@ export PULSE_SERVER=unix:$work/home/no-server PULSE_RUNTIME_PATH=$work/home
 mkdir -p "$HOME"
 : >"$ALSA_CONFIG_PATH"
 echo default_driver=null >"$HOME/.libao"
+# The sound libraries' output plugins keep a few allocations until they are unloaded: in a
+# sanitizer build the leak report would be taken for kalvor's own output.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 "$prefix/bin/kalvor" say --play "$text" >"$work/out" 2>"$work/err"
 check "say --play plays through the configured output" test $? -eq 0
 check "... and writes no WAV to standard output" test ! -s "$work/out"
