@@ -134,6 +134,11 @@ class TStrPlayer {
   void BeginSentence();
   // The next word of the sentence on its own, without gluing.
   bool TakeWord();
+  // A new word or sentence starts: no letter before it shapes its first unit.
+  void ForgetPreviousLetters() {
+    FPrevChar = 0;
+    FLastConsonant = 0;
+  }
 
   bool CanContinue() const { return !FStopped && !FPaused && FHRes == 0; }
   void EmitUnits(std::int32_t Rate);

@@ -159,25 +159,35 @@ inline std::int32_t Len(const std::string& s) {
   return static_cast<std::int32_t>(s.size());
 }
 
+// The 1-based position of the first letter or digit of s at or after from; past the end when
+// there is none.
+std::int32_t FirstLetterOrDigit(const std::string& s, std::int32_t from) {
+  while (from <= Len(s) && !chars::LetterOrDigit(chars::At(s, from))) ++from;
+  return from;
+}
+
+// out = s[first..last] (1-based, inclusive); empty when last < first.
+void AssignRange(std::string& out, const std::string& s, std::int32_t first, std::int32_t last) {
+  if (last >= first)
+    out.assign(s, static_cast<std::size_t>(first - 1), static_cast<std::size_t>(last - first + 1));
+  else
+    out.clear();
+}
+
 }  // namespace
 
 // The next word of the sentence on its own, without gluing: the part of NextWord that gluing
 // repeats.
 bool TStrPlayer::TakeWord() {
-  FPrevChar = 0;
-  FLastConsonant = 0;
+  ForgetPreviousLetters();
   const std::string& s = FSentence;
-  std::int32_t start = FSentencePos + 1;
-  while (start <= Len(s) && !chars::LetterOrDigit(chars::At(s, start))) ++start;
+  const std::int32_t start = FirstLetterOrDigit(s, FSentencePos + 1);
   std::int32_t end = start;
   while (end <= Len(s) &&
          (chars::LetterOrDigit(chars::At(s, end)) ||
           (chars::DecimalMark(chars::At(s, end)) && chars::Digit(chars::At(s, end - 1)))))
     ++end;
-  if (end > start)
-    FWord.assign(s, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(end - start));
-  else
-    FWord.clear();
+  AssignRange(FWord, s, start, end - 1);
   ApplyLongVowels();
   FSentencePos = end;
   FWordPos = 0;
@@ -269,11 +279,9 @@ bool TStrPlayer::NextWord() {
 }
 
 bool TStrPlayer::NextSentence() {
-  FPrevChar = 0;
-  FLastConsonant = 0;
+  ForgetPreviousLetters();
   const std::string& t = FText;
-  std::int32_t start = FTextPos + 1;
-  while (start <= Len(t) && !chars::LetterOrDigit(chars::At(t, start))) ++start;
+  const std::int32_t start = FirstLetterOrDigit(t, FTextPos + 1);
 
   // A full stop or comma after a digit belongs to the number (3.5, 1,25); every other punctuation
   // character ends the sentence. A sentence holds at most 601 characters.
@@ -294,10 +302,7 @@ bool TStrPlayer::NextSentence() {
   std::int32_t b = start, e = end - 1;
   while (b <= e && chars::Blank(chars::At(t, b))) ++b;
   while (e >= b && chars::Blank(chars::At(t, e))) --e;
-  if (e >= b)
-    FSentence.assign(t, static_cast<std::size_t>(b - 1), static_cast<std::size_t>(e - b + 1));
-  else
-    FSentence.clear();
+  AssignRange(FSentence, t, b, e);
   char stop = chars::At(t, end);
   if (stop == '?')
     FSentenceKind = 1;
