@@ -351,19 +351,22 @@ bool TStrPlayer::NextUnit() {
   if (chars::LetterOrDigit(ch)) {
     FCurChar = ch;
     char next = chars::At(w, P + 1);
-    if (P == 1) {
-      if (chars::Vowel(ch)) {
-        FUnit1 = name(ch, '1');
+    // A consonant that opens a unit takes the vowel after it, or stands alone as "C1".
+    auto openWith = [&] {
+      FLastConsonant = ch;
+      if (chars::Vowel(next)) {
+        ++P;
+        FUnit1 = name(ch, next);
+        FCurChar = next;
       } else {
-        FLastConsonant = ch;
-        if (chars::Vowel(next)) {
-          ++P;
-          FUnit1 = name(ch, next);
-          FCurChar = next;
-        } else {
-          FUnit1 = name(ch, '1');
-        }
+        FUnit1 = name(ch, '1');
       }
+    };
+    if (P == 1) {
+      if (chars::Vowel(ch))
+        FUnit1 = name(ch, '1');
+      else
+        openWith();
     } else if (chars::Vowel(FPrevChar)) {
       if (chars::Consonant(ch)) {
         FLastConsonant = ch;
@@ -377,19 +380,10 @@ bool TStrPlayer::NextUnit() {
       } else {
         FUnit1 = name(FPrevChar, ch);
       }
+    } else if (chars::Consonant(ch)) {
+      openWith();
     } else {
-      if (chars::Consonant(ch)) {
-        FLastConsonant = ch;
-        if (chars::Vowel(next)) {
-          ++P;
-          FUnit1 = name(ch, next);
-          FCurChar = next;
-        } else {
-          FUnit1 = name(ch, '1');
-        }
-      } else {
-        FUnit1 = name(FPrevChar, ch);
-      }
+      FUnit1 = name(FPrevChar, ch);
     }
   }
 
