@@ -30,20 +30,14 @@ void TForm::CreateHandle(const wchar_t* className, const std::wstring& caption, 
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, className, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = FormWindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.hIcon = icon;
-    wc.lpszClassName = className;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-      throw kalvor::Exception("Cannot register the window class " + Narrow(className) + " (error " +
-                              std::to_string(GetLastError()) + ")");
-  }
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = FormWindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.hIcon = icon;
+  wc.lpszClassName = className;
+  RegisterWindowClass(wc);
   HWND window = CreateWindowExW(exStyle, className, caption.c_str(), style, bounds.left, bounds.top,
                                 bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
                                 nullptr, instance, this);
@@ -93,24 +87,6 @@ HFONT CreateUiFont(int pixelHeight, int weight, const wchar_t* face, BYTE charse
     font.lfCharSet = charset;
   }
   return CreateFontIndirectW(&font);
-}
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string narrow(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
-                      nullptr, nullptr);
-  return narrow;
 }
 
 }  // namespace lumeko

@@ -46,8 +46,4 @@ class TForm {
 HFONT CreateUiFont(int pixelHeight = 0, int weight = FW_NORMAL, const wchar_t* face = nullptr,
                    BYTE charset = DEFAULT_CHARSET);
 
-// UTF-8 (the exception messages) to UTF-16 and back.
-std::wstring Widen(const std::string& text);
-std::string Narrow(const std::wstring& text);
-
 }  // namespace lumeko

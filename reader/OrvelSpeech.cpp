@@ -1,6 +1,8 @@
 #include "OrvelSpeech.h"
 
 #include <cstring>
+#include <limits>
+#include <tuple>
 #include <utility>
 
 namespace lumeko {
@@ -27,6 +29,22 @@ std::wstring GuidText(const GUID& guid) {
 bool SameName(const std::wstring& a, const std::wstring& b) {
   return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
                         b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// The range of one attribute, learnt by asking for the extremes: an engine clamps a request to
+// its limits. The value is put back as it was. Answers {minimum, maximum}.
+template <class T>
+std::pair<T, T> ProbeRange(ITTSAttributesA& a,
+                           HRESULT (STDMETHODCALLTYPE ITTSAttributesA::*get)(T*),
+                           HRESULT (STDMETHODCALLTYPE ITTSAttributesA::*set)(T)) {
+  T saved = 0, max = 0, min = 0;
+  (a.*get)(&saved);
+  (a.*set)(std::numeric_limits<T>::max());
+  (a.*get)(&max);
+  (a.*set)(0);
+  (a.*get)(&min);
+  (a.*set)(saved);
+  return {min, max};
 }
 
 // The component's messages.
@@ -148,34 +166,13 @@ void TOrvelSpeech::FillEngineInfo(const TTSMODEINFOA& info) {
   e.Features = info.dwFeatures;
   e.Interfaces = info.dwInterfaces;
 
-  // The ranges are learnt by asking for the extremes: an engine clamps a request to its limits.
-  ITTSAttributesA* a = FAttributes.Get();
-  WORD pitch = 0, limit = 0;
-  a->PitchGet(&pitch);
-  a->PitchSet(0xFFFF);
-  a->PitchGet(&limit);
-  e.MaxPitch = limit;
-  a->PitchSet(0);
-  a->PitchGet(&limit);
-  e.MinPitch = limit;
-  a->PitchSet(pitch);
-  DWORD saved = 0, value = 0;
-  a->SpeedGet(&saved);
-  a->SpeedSet(0xFFFFFFFF);
-  a->SpeedGet(&value);
-  e.MaxSpeed = value;
-  a->SpeedSet(0);
-  a->SpeedGet(&value);
-  e.MinSpeed = value;
-  a->SpeedSet(saved);
-  a->VolumeGet(&saved);
-  a->VolumeSet(0xFFFFFFFF);
-  a->VolumeGet(&value);
-  e.MaxVolume = value;
-  a->VolumeSet(0);
-  a->VolumeGet(&value);
-  e.MinVolume = value;
-  a->VolumeSet(saved);
+  ITTSAttributesA& a = *FAttributes.Get();
+  std::tie(e.MinPitch, e.MaxPitch) =
+      ProbeRange(a, &ITTSAttributesA::PitchGet, &ITTSAttributesA::PitchSet);
+  std::tie(e.MinSpeed, e.MaxSpeed) =
+      ProbeRange(a, &ITTSAttributesA::SpeedGet, &ITTSAttributesA::SpeedSet);
+  std::tie(e.MinVolume, e.MaxVolume) =
+      ProbeRange(a, &ITTSAttributesA::VolumeGet, &ITTSAttributesA::VolumeSet);
 }
 
 void TOrvelSpeech::Speak() {
@@ -212,44 +209,33 @@ void TOrvelSpeech::Stop() {
   if (FEnginesLoaded && FEngineSelected && FCentral) FCentral->AudioReset();
 }
 
-void TOrvelSpeech::RequireSelected() const {
+ITTSAttributesA& TOrvelSpeech::SelectedAttributes() const {
   if (!FEngineSelected || !FAttributes) throw kalvor::Exception(kNoEngine);
+  return *FAttributes.Get();
 }
 
 std::uint16_t TOrvelSpeech::Pitch() {
-  RequireSelected();
-  WORD value = 0;
-  FAttributes->PitchGet(&value);
-  return value;
+  return AttributeGet(&ITTSAttributesA::PitchGet);
 }
 
 void TOrvelSpeech::SetPitch(std::uint16_t value) {
-  RequireSelected();
-  FAttributes->PitchSet(value);
+  SelectedAttributes().PitchSet(value);
 }
 
 std::uint32_t TOrvelSpeech::Speed() {
-  RequireSelected();
-  DWORD value = 0;
-  FAttributes->SpeedGet(&value);
-  return value;
+  return AttributeGet(&ITTSAttributesA::SpeedGet);
 }
 
 void TOrvelSpeech::SetSpeed(std::uint32_t value) {
-  RequireSelected();
-  FAttributes->SpeedSet(value);
+  SelectedAttributes().SpeedSet(value);
 }
 
 std::uint32_t TOrvelSpeech::Volume() {
-  RequireSelected();
-  DWORD value = 0;
-  FAttributes->VolumeGet(&value);
-  return value;
+  return AttributeGet(&ITTSAttributesA::VolumeGet);
 }
 
 void TOrvelSpeech::SetVolume(std::uint32_t value) {
-  RequireSelected();
-  FAttributes->VolumeSet(value);
+  SelectedAttributes().VolumeSet(value);
 }
 
 }  // namespace lumeko

@@ -103,7 +103,14 @@ class TOrvelSpeech {
   using TComPtr = sapi4::TComRef<T>;
 
   void FillEngineInfo(const TTSMODEINFOA& info);
-  void RequireSelected() const;
+  // The selected mode's attributes; throws kalvor::Exception when no mode is selected.
+  ITTSAttributesA& SelectedAttributes() const;
+  template <class T>
+  T AttributeGet(HRESULT (STDMETHODCALLTYPE ITTSAttributesA::*get)(T*)) const {
+    T value = 0;
+    (SelectedAttributes().*get)(&value);
+    return value;
+  }
 
   bool FEngineSelected = false;
   bool FEnginesLoaded = false;

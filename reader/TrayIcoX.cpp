@@ -188,13 +188,8 @@ void TTrayIconX::WndProc(TMessage& message) {
     if (FShown) Notify(NIM_ADD);
     return;
   }
+  if (AnswerSessionEnd(message)) return;
   switch (message.Msg) {
-    case WM_ENDSESSION:
-      TerminateProgram();
-      break;
-    case WM_QUERYENDSESSION:
-      message.Result = 1;
-      break;
     case WM_DESTROY:
       // Destroyed from outside: an icon left behind would answer to nothing.
       if (FShown) Notify(NIM_DELETE);

@@ -19,7 +19,8 @@ HINSTANCE ModuleInstance() {
   return reinterpret_cast<HINSTANCE>(&__ImageBase);
 }
 
-std::wstring Widen(const char* text) {
+// An exception message for the box: UTF-8, or where it is not, bytes in the ANSI code page.
+std::wstring MessageText(const char* text) {
   int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
   if (n <= 0) {  // not UTF-8 after all: take the bytes in the ANSI code page
     n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -40,7 +41,7 @@ void DefaultShowException(const std::exception& error) {
   std::wstring caption = path;
   caption.erase(0, caption.find_last_of(L"\\/") + 1);
   if (auto dot = caption.rfind(L'.'); dot != std::wstring::npos) caption.erase(dot);
-  MessageBoxW(nullptr, Widen(error.what()).c_str(), caption.c_str(), MB_ICONERROR | MB_OK);
+  MessageBoxW(nullptr, MessageText(error.what()).c_str(), caption.c_str(), MB_ICONERROR | MB_OK);
 }
 
 TExceptionHandler& ExceptionHandler() {
@@ -74,24 +75,37 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
   return message.Result;
 }
 
-void RegisterHiddenWindowClass() {
+}  // namespace
+
+void RegisterWindowClass(const WNDCLASSEXW& wc) {
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof existing;
-  if (GetClassInfoExW(ModuleInstance(), kHiddenWindowClass, &existing)) return;
+  if (GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing)) return;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    throw kalvor::Exception("Cannot register the window class " + Narrow(wc.lpszClassName) +
+                            " (error " + std::to_string(GetLastError()) + ")");
+}
+
+bool AnswerSessionEnd(TMessage& message) {
+  switch (message.Msg) {
+    case WM_ENDSESSION:
+      TerminateProgram();
+      return true;
+    case WM_QUERYENDSESSION:
+      message.Result = 1;
+      return true;
+    default:
+      return false;
+  }
+}
+
+HWND AllocateHWnd(TMessageReceiver& receiver) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = HiddenWindowProc;
   wc.hInstance = ModuleInstance();
   wc.lpszClassName = kHiddenWindowClass;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    throw kalvor::Exception("Cannot register the hidden window class (error " +
-                            std::to_string(GetLastError()) + ")");
-}
-
-}  // namespace
-
-HWND AllocateHWnd(TMessageReceiver& receiver) {
-  RegisterHiddenWindowClass();
+  RegisterWindowClass(wc);
   HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kHiddenWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
                                 nullptr, nullptr, ModuleInstance(), &receiver);
   if (window == nullptr)
@@ -146,25 +160,31 @@ HWND TWindowedComponent::Handle() {
 }
 
 void TWindowedComponent::WndProc(TMessage& message) {
-  switch (message.Msg) {
-    case WM_ENDSESSION:
-      TerminateProgram();
-      break;
-    case WM_QUERYENDSESSION:
-      message.Result = 1;
-      break;
-    case WM_NCDESTROY:
-      // Destroyed from outside (the owner thread's DestroyWindow): the next Handle() makes a
-      // new window instead of using a dead one.
-      Dispatch(message);
-      FHandle = nullptr;
-      break;
-    default:
-      Dispatch(message);
-      break;
-  }
+  if (AnswerSessionEnd(message)) return;
+  Dispatch(message);
+  // Destroyed from outside (the owner thread's DestroyWindow): the next Handle() makes a new
+  // window instead of using a dead one.
+  if (message.Msg == WM_NCDESTROY) FHandle = nullptr;
 }
 
 void TWindowedComponent::Dispatch(TMessage&) {}
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string narrow(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
+                      nullptr, nullptr);
+  return narrow;
+}
 
 }  // namespace lumeko

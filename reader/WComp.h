@@ -12,6 +12,7 @@
 
 #include <exception>
 #include <functional>
+#include <string>
 
 namespace lumeko {
 
@@ -34,6 +35,16 @@ class TMessageReceiver {
  protected:
   ~TMessageReceiver() = default;
 };
+
+// Registers a window class of wc.hInstance unless one of that name is there already (the first
+// registration stands). Throws kalvor::Exception naming the class when Windows refuses.
+void RegisterWindowClass(const WNDCLASSEXW& wc);
+
+// Answers the end of the session for a window that keeps the program's tray presence:
+// WM_ENDSESSION ends the program whatever its parameters say (a session that goes on after the
+// question has lost its tray program anyway); WM_QUERYENDSESSION agrees. False for any other
+// message, which the caller handles itself.
+bool AnswerSessionEnd(TMessage& message);
 
 // Creates a hidden window bound to the receiver. Throws kalvor::Exception when Windows refuses.
 HWND AllocateHWnd(TMessageReceiver& receiver);
@@ -71,8 +82,7 @@ class TWindowedComponent : private TMessageReceiver {
   bool HandleAllocated() const { return FHandle != nullptr; }
 
  protected:
-  // WM_ENDSESSION ends the program whatever its parameters say (a session that goes on after the
-  // question has lost its tray program anyway); WM_QUERYENDSESSION agrees.
+  // The end of the session is answered by AnswerSessionEnd.
   void WndProc(TMessage& message) override;
   // The message handlers of a descendant, by message number. Result starts at 0.
   virtual void Dispatch(TMessage& message);
@@ -80,5 +90,9 @@ class TWindowedComponent : private TMessageReceiver {
  private:
   HWND FHandle = nullptr;
 };
+
+// UTF-8 (the exception messages) to UTF-16 and back.
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
 
 }  // namespace lumeko

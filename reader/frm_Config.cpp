@@ -435,16 +435,12 @@ void TForm_Config::CreateControls() {
   // controls take part in the form's keyboard navigation.
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(GetModuleHandleW(nullptr), kPageClass, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = PageProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kPageClass;
-    RegisterClassExW(&wc);
-  }
+  wc.lpfnWndProc = PageProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kPageClass;
+  RegisterWindowClass(wc);
   RECT area;
   GetWindowRect(FP1, &area);
   MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&area), 2);

@@ -10,16 +10,16 @@
 # locale (default tr_TR.UTF-8).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/common.sh
+. scripts/common.sh
 build=$(realpath "${1:-build/win64}")
 out=$(realpath -m "${2:-$build/screenshots}")
 bin=$build/bin
 for f in Lumeko.exe lumeko-driver.exe; do
   [ -f "$bin/$f" ] || { echo "screenshots: $bin/$f is missing (build the Lumeko and lumeko-driver targets)" >&2; exit 2; }
 done
-command -v Xvfb >/dev/null || { echo "screenshots: Xvfb is not installed (scripts/setup.sh)" >&2; exit 2; }
 
 work=$(mktemp -d)
-xvfb_pid=""
 lumeko_pid=""
 cleanup() {
   [ -n "$lumeko_pid" ] && kill "$lumeko_pid" 2>/dev/null
@@ -31,29 +31,21 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$work/fb" "$out"
-for n in $(seq 200 260); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -fbdir "$work/fb" -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; break; fi
-  xvfb_pid=""
-done
-[ -n "${DISPLAY:-}" ] || { echo "screenshots: could not start Xvfb" >&2; exit 2; }
+# A display of its own also when DISPLAY is set: the pictures are read from Xvfb's screen file.
+start_xvfb screenshots 200 260 1024x768x24 -fbdir "$work/fb" || exit 2
 
-winpath() { echo "Z:${1//\//\\}"; }
 # Nothing is to be heard while the pictures are taken.
 export KALVOR_AUDIO_WAV
 KALVOR_AUDIO_WAV=$(winpath "$work/audio.wav")
 names=(1-ses-ayarlari 2-kisayol-tuslari 3-hakkinda 4-yardim)
 
+bits=64
 for dpi in ${DPIS:-96 144}; do
   # A prefix for each resolution: Wine reads it when its first program starts.
   prefix="$work/prefix-$dpi"
   dir="$out/${dpi}dpi"
   mkdir -p "$dir"
-  export KALVOR_WINEPREFIX="$prefix"
-  run() { scripts/wine-run.sh --prefix "$prefix" --bits 64 "$@"; }
+  export KALVOR_WINEPREFIX="$prefix" WINEPREFIX="$prefix"
   driver() { run "$bin/lumeko-driver.exe" "$@"; }
   snap() {  # snap NAME WINDOW
     sleep 0.7

@@ -12,6 +12,8 @@
 set -uo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/common.sh
+. "$root/scripts/common.sh"
 
 # Is there an enabled binfmt_misc handler that sends i386 programs through qemu?
 emulated() {
@@ -110,7 +112,6 @@ if [ -z "${DISPLAY:-}" ]; then
   flock 8
 fi
 
-xvfb_pid=""
 cleanup() {
   if [ -n "$xvfb_pid" ]; then
     # Wine's own processes of this prefix end before their display goes. Under emulation they
@@ -124,22 +125,7 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
-  command -v Xvfb >/dev/null || { echo "wine-run: Xvfb is not installed (scripts/setup.sh)" >&2; exit 2; }
-  for n in $(seq 90 190); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
-      export DISPLAY=":$n"; break
-    fi
-    wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""   # lost the race for this display: try the next
-  done
-  [ -n "${DISPLAY:-}" ] || { echo "wine-run: could not start Xvfb" >&2; exit 2; }
+  start_xvfb wine-run 90 190 1280x1024x24 || exit 2
 fi
 
 # Under qemu, Wine's signal handlers get no trap number ("Got unexpected trap -1"): the driver host

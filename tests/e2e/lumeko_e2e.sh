@@ -33,21 +33,16 @@ rm -rf "$work"
 mkdir -p "$work"
 work=$(realpath "$work")
 
-failures=0
+# shellcheck source=scripts/common.sh
+. "$root/scripts/common.sh"
+check_verbose=1
 step() { echo "--- $*"; }
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else fail "$what"; fi
-}
 
 for f in Lumeko.exe Kalvor.dll ORVDAT1.SPD ORVDAT2.SPD sapi4rt.dll kalvor-reg.exe kalvor.exe \
          lumeko-driver.exe; do
   [ -f "$bin/$f" ] || { echo "lumeko_e2e: $bin/$f is missing: build it first" >&2; exit 2; }
 done
 
-xvfb_pid=""
 lumeko_pid=""
 export WINEPREFIX="$work/prefix"
 cleanup() {
@@ -61,15 +56,7 @@ trap cleanup EXIT
 # One display for everything: the clipboard and the keyboard are the display's.
 if [ -z "${KALVOR_E2E_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
   unset DISPLAY
-  for n in $(seq 300 380); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; break; fi
-    xvfb_pid=""
-  done
-  [ -n "${DISPLAY:-}" ] || { echo "lumeko_e2e: could not start Xvfb" >&2; exit 2; }
+  start_xvfb lumeko_e2e 300 380 1024x768x24 || exit 2
 fi
 
 # The build's own Wine: 32-bit for the shipped i386 programs, wine64 for a 64-bit build (the PE
@@ -80,9 +67,7 @@ case $(od -An -tx2 -j$((pe + 4)) -N2 "$bin/Lumeko.exe" | tr -d ' ') in
   8664) bits=64 ;;
   *) echo "lumeko_e2e: $bin/Lumeko.exe is neither i386 nor x86-64" >&2; exit 2 ;;
 esac
-run() { "$root/scripts/wine-run.sh" --prefix "$WINEPREFIX" --bits "$bits" "$@"; }
 driver() { run "$work/app/lumeko-driver.exe" "$@" | tr -d '\r'; }
-winpath() { echo "Z:${1//\//\\}"; }
 # Bytes of samples so far: the stand-in writes a plain 44-byte header before them. Cheap enough
 # to poll on a busy machine.
 wav_size() {
@@ -105,6 +90,17 @@ wait_wav_settled() {  # wait_wav_settled FROM SECONDS
     sleep 0.2
   done
   return 1
+}
+# check_read FROM DESCRIPTION SILENT WAV_CHECK...: once the WAV has grown past FROM bytes and
+# settled, one check of it by wav.py WAV_CHECK...; a WAV that does not grow fails as SILENT.
+check_read() {
+  local from=$1 what=$2 silent=$3
+  shift 3
+  if wait_wav_settled "$from" 60; then
+    check "$what" python3 "$here/wav.py" "$@"
+  else
+    fail "$silent"
+  fi
 }
 start_lumeko() {
   run "$work/app/Lumeko.exe" &
@@ -155,7 +151,7 @@ run "$work/app/kalvor-reg.exe" install --dll "$(winpath "$work/app/Kalvor.dll")"
 # Under emulation a new Wine session (wineboot and services.exe starting again once the last
 # program of the prefix has ended) hangs now and then: one idle program, a cmd.exe waiting on a
 # pipe that this script holds open, keeps the session up until the end.
-if [ "$bits" = 32 ] && "$root/scripts/wine-run.sh" --emulated; then
+if [ "$bits" = 32 ] && "$kalvor_scripts/wine-run.sh" --emulated; then
   mkfifo "$work/session"
   run cmd.exe <"$work/session" >/dev/null 2>&1 &
   exec 7>"$work/session"
@@ -179,22 +175,14 @@ start_lumeko
 first_engine=$(driver engine)
 check "the first engine is selected with no settings stored" test -n "$first_engine"
 driver clip "$text"
-if wait_wav_settled 0 60; then
-  check "the WAV holds exactly what kalvor say makes of the text" \
-    python3 "$here/wav.py" same "$work/lumeko.wav" "$work/ref.wav"
-else
-  fail "nothing was read after the clipboard changed"
-fi
+check_read 0 "the WAV holds exactly what kalvor say makes of the text" \
+  "nothing was read after the clipboard changed" same "$work/lumeko.wav" "$work/ref.wav"
 
 step "2. the read key reads the clipboard again"
 before=$(wav_size)
 driver key 121 >/dev/null   # F10
-if wait_wav_settled "$before" 60; then
-  check "F10 added the same speech once more" \
-    python3 "$here/wav.py" part "$work/lumeko.wav" "$before" "$work/ref.wav"
-else
-  fail "F10 read nothing"
-fi
+check_read "$before" "F10 added the same speech once more" "F10 read nothing" \
+  part "$work/lumeko.wav" "$before" "$work/ref.wav"
 
 step "3. the stop key ends a long text"
 before=$(wav_size)
@@ -202,17 +190,13 @@ driver clip "$long_text"
 for _ in $(seq 1 300); do [ "$(wav_size)" -gt "$before" ] && break; sleep 0.1; done
 sleep 1
 driver key 122 >/dev/null   # F11
-if wait_wav_settled "$before" 60; then
-  check "F11 cut the long text short" \
-    python3 "$here/wav.py" prefix "$work/lumeko.wav" "$before" "$work/long.wav"
-else
-  fail "the long text was not read"
-fi
+check_read "$before" "F11 cut the long text short" "the long text was not read" \
+  prefix "$work/lumeko.wav" "$before" "$work/long.wav"
 
 step "4. a second start shows the player and ends"
 check "the player is hidden at first" test "$(driver visible player)" = 0
 check "a second start ends at once with exit code 0" timeout 60 \
-  "$root/scripts/wine-run.sh" --prefix "$WINEPREFIX" --bits "$bits" "$work/app/Lumeko.exe"
+  "$kalvor_scripts/wine-run.sh" --prefix "$WINEPREFIX" --bits "$bits" "$work/app/Lumeko.exe"
 check "the running copy shows its player" test "$(driver visible player)" = 1
 check "without checking \"Görsel Kontroller\"" test "$(driver checked 'Görsel Kontroller')" = 0
 
@@ -245,12 +229,8 @@ driver clip "$text"          # read automatically with the restored pitch
 if wait_wav_settled 0 60; then
   before=$(wav_size)
   driver key 120 >/dev/null  # F9 now reads
-  if wait_wav_settled "$before" 60; then
-    check "the new read key reads the same speech again" \
-      python3 "$here/wav.py" repeated "$work/lumeko.wav" "$before"
-  else
-    fail "F9 read nothing after the restart"
-  fi
+  check_read "$before" "the new read key reads the same speech again" \
+    "F9 read nothing after the restart" repeated "$work/lumeko.wav" "$before"
 else
   fail "nothing was read after the restart"
 fi
@@ -265,16 +245,13 @@ for stored in "" "Kaldırılmış Motor"; do
   check "\"$stored\" selects the first mode" test -n "$(driver engine)"
   check "... the one selected with no settings at all" test "$(driver engine)" = "$first_engine"
   driver clip "$text"
-  if wait_wav_settled 0 60; then
-    check "... and the clipboard is read with it" \
-      python3 "$here/wav.py" same "$work/lumeko.wav" "$work/ref.wav"
-  else
-    fail "nothing was read with the stored engine mode \"$stored\""
-  fi
+  check_read 0 "... and the clipboard is read with it" \
+    "nothing was read with the stored engine mode \"$stored\"" \
+    same "$work/lumeko.wav" "$work/ref.wav"
   check "no message box came" test "$(boxes)" = 0
   check "Çıkış ends the program" quit_lumeko
 done
 
 echo
-if [ $failures -eq 0 ]; then echo "lumeko_e2e ($LC_ALL): all checks passed"; else echo "lumeko_e2e ($LC_ALL): $failures checks failed"; fi
-[ $failures -eq 0 ]
+if [ "$failed" -eq 0 ]; then echo "lumeko_e2e ($LC_ALL): all checks passed"; else echo "lumeko_e2e ($LC_ALL): $failed checks failed"; fi
+[ "$failed" -eq 0 ]

@@ -9,14 +9,8 @@ build=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-passed=0
-failed=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then passed=$((passed + 1)); else
-    echo "FAILED: $1" >&2
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=scripts/common.sh
+. "$(dirname "$0")/../../scripts/common.sh"
 has() { grep -q -- "$2" "$1"; }
 same() { cmp -s "$1" "$2"; }
 
@@ -110,5 +104,4 @@ for cmd in "" say sentences units voice; do
     test ! -s "$work/missing"
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

@@ -23,9 +23,10 @@ bits=$2
 driver_exe=${3:-}
 [ -f "$setup" ] || { echo "windows-installer: $setup is missing (build the installer target)" >&2; exit 2; }
 
+# shellcheck source=scripts/common.sh
+. "$here/../../scripts/common.sh"
 work=$(mktemp -d)
 prefix=$work/prefix
-xvfb_pid=""
 lumeko_pid=""
 cleanup() {
   [ -n "$lumeko_pid" ] && kill "$lumeko_pid" 2>/dev/null
@@ -36,34 +37,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then passed=$((passed + 1)); else
-    echo "FAILED: $1" >&2
-    failed=$((failed + 1))
-  fi
-}
-finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ] && exit 0
-  exit 1
-}
 has() { grep -q -i -F -- "$2" "$1"; }
 hasnt() { ! grep -q -i -F -- "$2" "$1"; }
 
 # One display for the whole test: Lumeko runs across several Wine starts.
 if [ -z "${DISPLAY:-}" ]; then
-  command -v Xvfb >/dev/null || { echo "windows-installer: Xvfb is not installed" >&2; exit 2; }
-  for n in $(seq 300 360); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; break; fi
-    xvfb_pid=""
-  done
-  [ -n "${DISPLAY:-}" ] || { echo "windows-installer: could not start Xvfb" >&2; exit 2; }
+  start_xvfb windows-installer 300 360 1024x768x24 || exit 2
 fi
 
 # Every program goes through scripts/wine-run.sh (which makes the prefix, and tunes it where 32-bit
@@ -85,9 +64,7 @@ export LC_ALL=${LC_ALL:-tr_TR.UTF-8}  # ANSI code page 1254, as on a Turkish Win
 # desktop menus: not here.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
 export KALVOR_WINE_TIMEOUT=300
-run() { "$here/../../scripts/wine-run.sh" --prefix "$prefix" --bits "$bits" "$@"; }
 settle() { timeout 120 wineserver -w; }  # every program of the prefix has ended
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # Everything under drive_c but Wine's and the installer's scratch folders.
 files() {
   (cd "$prefix/drive_c" && find . \( -ipath '*/temp' -o -ipath '*/temp/*' \) -prune -o -print |
@@ -264,4 +241,4 @@ check "the uninstall leaves the other run time registered" \
 check "... and removes the engine" hasnt "$prefix/system.reg" "$engine_clsid"
 check "... and the install folder" test ! -e "$dir"
 
-finish
+checks_done

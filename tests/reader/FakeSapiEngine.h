@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeSapiParts.h"
 #include "Speech.h"
 
 namespace lumeko::test {
@@ -22,12 +23,6 @@ class FakeSapiEngine {
   struct Log {
     std::vector<std::wstring> texts;  // TextData, as UTF-16 (from either interface)
     std::vector<std::string> calls;   // "Text", "Reset", "PitchSet 123", ... in order
-  };
-
-  struct Limits {
-    WORD pitch = 100, minPitch = 0, maxPitch = 65535;
-    DWORD speed = 150, minSpeed = 10, maxSpeed = 400;
-    DWORD volume = 1000, minVolume = 0, maxVolume = 0xFFFF;
   };
 
   explicit FakeSapiEngine(std::vector<std::string> modeNames) : names_(std::move(modeNames)) {
@@ -47,7 +42,7 @@ class FakeSapiEngine {
   FakeSapiEngine& operator=(const FakeSapiEngine&) = delete;
 
   Log log;
-  Limits defaults;
+  FakeAttributeValues defaults;
   bool failSelect = false;
   // As on a machine without a SAPI 4 run time: the enumerator's class is not registered.
   bool noRunTime = false;
@@ -63,9 +58,10 @@ class FakeSapiEngine {
 
  private:
   // One selected mode: central (A and W) and attributes.
-  class Mode final : public ITTSCentralA, public ITTSAttributesA {
+  class Mode final
+      : public SelfDeleting<Mode, CentralStubs<ITTSCentralA, CHAR, TTSMODEINFOA>, FakeAttributes> {
    public:
-    Mode(FakeSapiEngine& engine) : engine_(engine), limits_(engine.defaults), wide_(*this) {}
+    Mode(FakeSapiEngine& engine) : engine_(engine), values_(engine.defaults), wide_(*this) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
       *out = nullptr;
       if (iid == IID_IUnknown || iid == IID_ITTSCentralA)
@@ -79,18 +75,6 @@ class FakeSapiEngine {
       AddRef();
       return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-      ULONG n = --refs_;
-      if (n == 0) delete this;
-      return n;
-    }
-    HRESULT STDMETHODCALLTYPE Inject(const CHAR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ModeGet(PTTSMODEINFOA) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) override {
-      return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE PosnGet(PQWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE TextData(VOICECHARSET, DWORD, SDATA text, PVOID, IID) override {
       const char* p = static_cast<const char*>(text.pData);
       std::wstring wide;
@@ -100,54 +84,20 @@ class FakeSapiEngine {
       engine_.log.calls.push_back("Text");
       return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ToFileTime(PQWORD, FILETIME*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AudioPause() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AudioResume() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE AudioReset() override {
       engine_.log.calls.push_back("Reset");
       return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Register(PVOID, IID, DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnRegister(DWORD) override { return E_NOTIMPL; }
-
-    HRESULT STDMETHODCALLTYPE PitchGet(WORD* v) override {
-      *v = limits_.pitch;
-      return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE PitchSet(WORD v) override {
-      engine_.log.calls.push_back("PitchSet " + std::to_string(v));
-      limits_.pitch = v < limits_.minPitch   ? limits_.minPitch
-                      : v > limits_.maxPitch ? limits_.maxPitch
-                                             : v;
-      return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE RealTimeGet(DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RealTimeSet(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SpeedGet(DWORD* v) override {
-      *v = limits_.speed;
-      return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SpeedSet(DWORD v) override {
-      engine_.log.calls.push_back("SpeedSet " + std::to_string(v));
-      limits_.speed = v < limits_.minSpeed   ? limits_.minSpeed
-                      : v > limits_.maxSpeed ? limits_.maxSpeed
-                                             : v;
-      return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE VolumeGet(DWORD* v) override {
-      *v = limits_.volume;
-      return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE VolumeSet(DWORD v) override {
-      engine_.log.calls.push_back("VolumeSet " + std::to_string(v));
-      limits_.volume = v < limits_.minVolume   ? limits_.minVolume
-                       : v > limits_.maxVolume ? limits_.maxVolume
-                                               : v;
-      return S_OK;
-    }
 
    private:
-    struct Wide : ITTSCentralW {
+    FakeAttributeValues& Values() override { return values_; }
+    // The log keeps what changes the mode: the sets, not the reads.
+    HRESULT Called(const std::string& call) override {
+      if (call.find("Set ") != std::string::npos) engine_.log.calls.push_back(call);
+      return S_OK;
+    }
+
+    struct Wide : CentralStubs<ITTSCentralW, WCHAR, TTSMODEINFOW> {
       explicit Wide(Mode& m) : mode(m) {}
       Mode& mode;
       HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -155,67 +105,34 @@ class FakeSapiEngine {
       }
       ULONG STDMETHODCALLTYPE AddRef() override { return mode.AddRef(); }
       ULONG STDMETHODCALLTYPE Release() override { return mode.Release(); }
-      HRESULT STDMETHODCALLTYPE Inject(const WCHAR*) override { return E_NOTIMPL; }
-      HRESULT STDMETHODCALLTYPE ModeGet(PTTSMODEINFOW) override { return E_NOTIMPL; }
-      HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) override {
-        return E_NOTIMPL;
-      }
-      HRESULT STDMETHODCALLTYPE PosnGet(PQWORD) override { return E_NOTIMPL; }
       HRESULT STDMETHODCALLTYPE TextData(VOICECHARSET, DWORD, SDATA text, PVOID, IID) override {
         const wchar_t* p = static_cast<const wchar_t*>(text.pData);
         mode.engine_.log.texts.push_back(std::wstring(p, wcsnlen(p, text.dwSize / 2)));
         mode.engine_.log.calls.push_back("Text");
         return S_OK;
       }
-      HRESULT STDMETHODCALLTYPE ToFileTime(PQWORD, FILETIME*) override { return E_NOTIMPL; }
-      HRESULT STDMETHODCALLTYPE AudioPause() override { return E_NOTIMPL; }
-      HRESULT STDMETHODCALLTYPE AudioResume() override { return E_NOTIMPL; }
       HRESULT STDMETHODCALLTYPE AudioReset() override { return mode.AudioReset(); }
-      HRESULT STDMETHODCALLTYPE Register(PVOID, IID, DWORD*) override { return E_NOTIMPL; }
-      HRESULT STDMETHODCALLTYPE UnRegister(DWORD) override { return E_NOTIMPL; }
     };
     FakeSapiEngine& engine_;
-    Limits limits_;
+    FakeAttributeValues values_;
     Wide wide_;
-    ULONG refs_ = 1;
   };
 
   // Enumerator and audio device: plain objects that never die before the engine.
-  class Enum final : public ITTSEnumA {
+  class Enum final : public SelfDeleting<Enum, FakeModeEnum> {
    public:
-    explicit Enum(FakeSapiEngine& engine) : engine_(engine) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-      *out = nullptr;
-      if (iid != IID_IUnknown && iid != IID_ITTSEnumA) return E_NOINTERFACE;
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-      ULONG n = --refs_;
-      if (n == 0) delete this;
-      return n;
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG, PTTSMODEINFOA out, ULONG* fetched) override {
-      if (position_ >= engine_.names_.size()) {
-        *fetched = 0;
-        return S_FALSE;
+    explicit Enum(FakeSapiEngine& engine) : engine_(engine) {
+      for (std::size_t i = 0; i < engine.names_.size(); ++i) {
+        TTSMODEINFOA m{};
+        std::strncpy(m.szModeName, engine.names_[i].c_str(), TTSI_NAMELEN - 1);
+        m.gModeID.Data1 = static_cast<DWORD>(i + 1);
+        m.wGender = GENDER_MALE;
+        modes.push_back(m);
       }
-      *out = TTSMODEINFOA{};
-      std::strncpy(out->szModeName, engine_.names_[position_].c_str(), TTSI_NAMELEN - 1);
-      out->gModeID.Data1 = static_cast<DWORD>(position_ + 1);
-      out->wGender = GENDER_MALE;
-      ++position_;
-      *fetched = 1;
-      return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reset() override {
-      position_ = 0;
-      return S_OK;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+      return QueryOne(this, IID_ITTSEnumA, iid, out);
     }
-    HRESULT STDMETHODCALLTYPE Clone(ITTSEnumA**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Select(GUID modeId, ITTSCentralA** central, IUnknown*) override {
       if (engine_.failSelect) return E_FAIL;
       ++engine_.selections;
@@ -226,41 +143,23 @@ class FakeSapiEngine {
 
    private:
     FakeSapiEngine& engine_;
-    std::size_t position_ = 0;
-    ULONG refs_ = 1;
   };
 
-  class Audio final : public IAudioMultiMediaDevice {
+  class Audio final : public SelfDeleting<Audio, IAudioMultiMediaDevice> {
    public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-      *out = nullptr;
-      if (iid != IID_IUnknown && iid != IID_IAudioMultiMediaDevice) return E_NOINTERFACE;
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-      ULONG n = --refs_;
-      if (n == 0) delete this;
-      return n;
+      return QueryOne(this, IID_IAudioMultiMediaDevice, iid, out);
     }
     HRESULT STDMETHODCALLTYPE CustomMessage(UINT, SDATA) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE DeviceNumGet(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE DeviceNumSet(DWORD) override { return E_NOTIMPL; }
-
-   private:
-    ULONG refs_ = 1;
   };
 
   struct Factory : IClassFactory {
     FakeSapiEngine* owner = nullptr;
     bool audio = false;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-      *out = nullptr;
-      if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-      *out = this;
-      return S_OK;
+      return QueryOne(this, IID_IClassFactory, iid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }

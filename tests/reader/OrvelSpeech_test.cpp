@@ -11,12 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "FakeSapiParts.h"
 #include "TestWindows.h"
 
 namespace lumeko {
 namespace {
 
-using test::Narrow;
+using test::CentralStubs;
+using test::FakeAttributes;
+using test::FakeAttributeValues;
+using test::FakeModeEnum;
+using test::QueryOne;
 
 // ---- Fake engine ----
 
@@ -40,9 +45,15 @@ class FakeMode {
   int resets = 0;
   std::vector<std::string> attributeCalls;
   // The engine clamps every request into these ranges.
-  WORD pitch = 100, minPitch = 50, maxPitch = 300;
-  DWORD speed = 150, minSpeed = 30, maxSpeed = 400;
-  DWORD volume = 1000, minVolume = 10, maxVolume = 0xFFFF;
+  FakeAttributeValues values{.pitch = 100,
+                             .minPitch = 50,
+                             .maxPitch = 300,
+                             .speed = 150,
+                             .minSpeed = 30,
+                             .maxSpeed = 400,
+                             .volume = 1000,
+                             .minVolume = 10,
+                             .maxVolume = 0xFFFF};
   HRESULT attributeResult = S_OK;
 
   HRESULT QueryInterface(REFIID iid, void** out) {
@@ -62,74 +73,40 @@ class FakeMode {
   ITTSCentralA* CentralA() { return &centralA_; }
 
  private:
-  template <class Iface, class Char, class Info, bool Wide>
-  struct Central : Iface {
-    explicit Central(FakeMode* o) : owner(o) {}
+  // One facet of the mode: its IUnknown methods are the mode's.
+  template <class Base>
+  struct Facet : Base {
+    explicit Facet(FakeMode* o) : owner(o) {}
     FakeMode* owner;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
       return owner->QueryInterface(iid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++owner->refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --owner->refs; }
-    HRESULT STDMETHODCALLTYPE Inject(const Char*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ModeGet(Info*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) override {
-      return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE PosnGet(PQWORD) override { return E_NOTIMPL; }
+  };
+
+  template <class Iface, class Char, class Info, bool Wide>
+  struct Central : Facet<CentralStubs<Iface, Char, Info>> {
+    using Facet<CentralStubs<Iface, Char, Info>>::Facet;
     HRESULT STDMETHODCALLTYPE TextData(VOICECHARSET charset, DWORD flags, SDATA text, PVOID sink,
                                        IID sinkId) override {
       const BYTE* p = static_cast<const BYTE*>(text.pData);
-      owner->texts.push_back(
+      this->owner->texts.push_back(
           {Wide, charset, flags, std::vector<BYTE>(p, p + text.dwSize), sink, sinkId});
       return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ToFileTime(PQWORD, FILETIME*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AudioPause() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AudioResume() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE AudioReset() override {
-      ++owner->resets;
+      ++this->owner->resets;
       return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Register(PVOID, IID, DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnRegister(DWORD) override { return E_NOTIMPL; }
   };
 
-  struct Attributes : ITTSAttributesA {
-    explicit Attributes(FakeMode* o) : owner(o) {}
-    FakeMode* owner;
-    template <class T>
-    HRESULT Get(const char* name, T* out, T value) {
-      owner->attributeCalls.push_back(std::string(name) + "Get");
-      *out = value;
+  struct Attributes : Facet<FakeAttributes> {
+    using Facet::Facet;
+    FakeAttributeValues& Values() override { return owner->values; }
+    HRESULT Called(const std::string& call) override {
+      owner->attributeCalls.push_back(call);
       return owner->attributeResult;
-    }
-    template <class T>
-    HRESULT Set(const char* name, T& field, T value, T lo, T hi) {
-      owner->attributeCalls.push_back(std::string(name) + "Set " + std::to_string(value));
-      field = value < lo ? lo : value > hi ? hi : value;
-      return owner->attributeResult;
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-      return owner->QueryInterface(iid, out);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++owner->refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --owner->refs; }
-    HRESULT STDMETHODCALLTYPE PitchGet(WORD* p) override { return Get("Pitch", p, owner->pitch); }
-    HRESULT STDMETHODCALLTYPE PitchSet(WORD v) override {
-      return Set("Pitch", owner->pitch, v, owner->minPitch, owner->maxPitch);
-    }
-    HRESULT STDMETHODCALLTYPE RealTimeGet(DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RealTimeSet(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SpeedGet(DWORD* p) override { return Get("Speed", p, owner->speed); }
-    HRESULT STDMETHODCALLTYPE SpeedSet(DWORD v) override {
-      return Set("Speed", owner->speed, v, owner->minSpeed, owner->maxSpeed);
-    }
-    HRESULT STDMETHODCALLTYPE VolumeGet(DWORD* p) override {
-      return Get("Volume", p, owner->volume);
-    }
-    HRESULT STDMETHODCALLTYPE VolumeSet(DWORD v) override {
-      return Set("Volume", owner->volume, v, owner->minVolume, owner->maxVolume);
     }
   };
 
@@ -142,13 +119,7 @@ class FakeAudio : public IAudioMultiMediaDevice {
  public:
   LONG refs = 1;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid != IID_IUnknown && iid != IID_IAudioMultiMediaDevice) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    *out = this;
-    ++refs;
-    return S_OK;
+    return QueryOne(this, IID_IAudioMultiMediaDevice, iid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
@@ -157,48 +128,22 @@ class FakeAudio : public IAudioMultiMediaDevice {
   HRESULT STDMETHODCALLTYPE DeviceNumSet(DWORD) override { return E_NOTIMPL; }
 };
 
-class FakeEnum : public ITTSEnumA {
+class FakeEnum final : public FakeModeEnum {
  public:
   struct SelectCall {
     GUID modeId;
     IUnknown* audio;
   };
-  std::vector<TTSMODEINFOA> modes;
   LONG refs = 1;
-  int failNextAt = -1;  // the position at which Next fails
   HRESULT selectResult = S_OK;
   FakeMode* mode = nullptr;
   std::vector<SelectCall> selects;
-  std::size_t position = 0;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid != IID_IUnknown && iid != IID_ITTSEnumA) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    *out = this;
-    ++refs;
-    return S_OK;
+    return QueryOne(this, IID_ITTSEnumA, iid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, PTTSMODEINFOA out, ULONG* fetched) override {
-    if (count != 1 || out == nullptr || fetched == nullptr) return E_INVALIDARG;
-    if (static_cast<int>(position) == failNextAt) return E_FAIL;
-    if (position >= modes.size()) {
-      *fetched = 0;
-      return S_FALSE;
-    }
-    *out = modes[position++];
-    *fetched = 1;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reset() override {
-    position = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Clone(ITTSEnumA**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Select(GUID modeId, ITTSCentralA** central, IUnknown* audio) override {
     selects.push_back({modeId, audio});
     if (FAILED(selectResult)) return selectResult;
@@ -213,12 +158,7 @@ class FakeFactory : public IClassFactory {
  public:
   std::function<HRESULT(REFIID, void**)> create;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid != IID_IUnknown && iid != IID_IClassFactory) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    *out = this;
-    return S_OK;
+    return QueryOne(this, IID_IClassFactory, iid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
@@ -409,9 +349,9 @@ TEST_F(OrvelSpeechTest, ProbesTheRangesAndPutsTheSettingsBack) {
   EXPECT_EQ(info.MaxSpeed, 400u);
   EXPECT_EQ(info.MinVolume, 10u);
   EXPECT_EQ(info.MaxVolume, 0xFFFFu);
-  EXPECT_EQ(mode_.pitch, 100);
-  EXPECT_EQ(mode_.speed, 150u);
-  EXPECT_EQ(mode_.volume, 1000u);
+  EXPECT_EQ(mode_.values.pitch, 100);
+  EXPECT_EQ(mode_.values.speed, 150u);
+  EXPECT_EQ(mode_.values.volume, 1000u);
   const std::vector<std::string> expected = {
       "PitchGet",  "PitchSet 65535",       "PitchGet",  "PitchSet 0",
       "PitchGet",  "PitchSet 100",         "SpeedGet",  "SpeedSet 4294967295",

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -180,6 +182,45 @@ TEST(EndOfSession, DefaultEndPostsQuitToTheLoop) {
   bool quit = false;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit |= msg.message == WM_QUIT;
   EXPECT_TRUE(quit);
+}
+
+LRESULT CALLBACK FirstProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcW(window, msg, wparam, lparam);
+}
+LRESULT CALLBACK SecondProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcW(window, msg, wparam, lparam);
+}
+
+// Every window class of the program is registered through one function: a name registered before
+// keeps its first registration (the components and forms register on each creation), and a
+// registration Windows refuses is an error that names the class instead of a window that is
+// never made.
+TEST(WindowClass, FirstRegistrationStandsAndARefusalNamesTheClass) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = FirstProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"LumekoClassOnce";
+  RegisterWindowClass(wc);
+  WNDCLASSEXW again = wc;
+  again.lpfnWndProc = SecondProc;
+  EXPECT_NO_THROW(RegisterWindowClass(again));
+  WNDCLASSEXW found{};
+  found.cbSize = sizeof found;
+  ASSERT_TRUE(GetClassInfoExW(wc.hInstance, wc.lpszClassName, &found));
+  EXPECT_EQ(found.lpfnWndProc, &FirstProc);
+  UnregisterClassW(wc.lpszClassName, wc.hInstance);
+
+  WNDCLASSEXW refused = wc;
+  refused.cbSize = 0;  // not a size Windows accepts
+  refused.lpszClassName = L"LumekoClassRefused";
+  try {
+    RegisterWindowClass(refused);
+    ADD_FAILURE() << "a refused registration passed as success";
+  } catch (const std::exception& error) {
+    EXPECT_NE(std::string(error.what()).find("LumekoClassRefused"), std::string::npos)
+        << error.what();
+  }
 }
 
 }  // namespace

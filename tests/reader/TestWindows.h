@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "WComp.h"
+
 namespace lumeko::test {
 
 struct RecordedMessage {
@@ -26,15 +28,11 @@ class TestWindow {
                       RECT bounds = {}, DWORD exStyle = WS_EX_TOOLWINDOW) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(GetModuleHandleW(nullptr), className, &wc)) {
-      wc = WNDCLASSEXW{};
-      wc.cbSize = sizeof wc;
-      wc.lpfnWndProc = Proc;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-      wc.lpszClassName = className;
-      RegisterClassExW(&wc);
-    }
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = className;
+    RegisterWindowClass(wc);
     hwnd = CreateWindowExW(exStyle, className, L"", style, bounds.left, bounds.top,
                            bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr, nullptr,
                            GetModuleHandleW(nullptr), this);
@@ -130,12 +128,6 @@ inline void MouseButton(DWORD flag) {
   in.type = INPUT_MOUSE;
   in.mi.dwFlags = flag;
   SendInput(1, &in, sizeof in);
-}
-
-inline std::string Narrow(const std::wstring& text) {
-  std::string s;
-  for (wchar_t c : text) s += c < 128 ? static_cast<char>(c) : '?';
-  return s;
 }
 
 }  // namespace lumeko::test

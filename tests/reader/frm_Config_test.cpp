@@ -36,7 +36,7 @@ TEST(FullStopRule, AppendsOnlyAfterCharactersThatSortAfterTheFullStop) {
       {L"bulunamadı", L"bulunamadı."},
       {L"", L""},
   };
-  for (const auto& c : cases) EXPECT_EQ(WithFullStop(c.in), c.out) << test::Narrow(c.in);
+  for (const auto& c : cases) EXPECT_EQ(WithFullStop(c.in), c.out) << Narrow(c.in);
 }
 
 TEST(Shortcuts, HotKeyControlValuesAndStoredShortcutsConvertBothWays) {
@@ -93,7 +93,7 @@ TEST(SplitLines, CutsAtCrLfOrCrLfAndAddsNoLineForAFinalBreak) {
       {L"\r\n", {L""}},
       {L"a\n\r", {L"a", L""}},  // LF then CR is two breaks
   };
-  for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << test::Narrow(c.text);
+  for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << Narrow(c.text);
 }
 
 TEST(MessageBoxes, OnlyOneIsOpenAtATime) {
@@ -420,8 +420,8 @@ TEST_F(ConfigTest, OkStoresEverySettingForTheUserAndARestartRestoresIt) {
   }
   for (const wchar_t* name : {L"EngModeName", L"Pitch", L"Speed", L"Volume", L"skplay", L"skstop",
                               L"viscontrols", L"autoplay"}) {
-    EXPECT_TRUE(ExistsUnder(HKEY_CURRENT_USER, name)) << test::Narrow(name);
-    EXPECT_FALSE(ExistsUnder(HKEY_LOCAL_MACHINE, name)) << test::Narrow(name);
+    EXPECT_TRUE(ExistsUnder(HKEY_CURRENT_USER, name)) << Narrow(name);
+    EXPECT_FALSE(ExistsUnder(HKEY_LOCAL_MACHINE, name)) << Narrow(name);
   }
   form_.reset();
   TForm_Config& form = Start();
