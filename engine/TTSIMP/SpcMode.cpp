@@ -7,8 +7,9 @@
 #include "ComEntry.h"
 #include "EngineText.h"
 #include "Framework.h"
+#include "ModeNotify.h"
+#include "MouthShape.h"
 #include "MsgWindow.h"
-#include "Module.h"
 #include "StrPlaySP_Text.h"
 #include "VoiceModes.h"
 
@@ -71,7 +72,7 @@ HRESULT TSpcMode::Init() {
     if (FAILED(r)) return r;
 
     FTextQueue.clear();
-    FSinkList.clear();
+    FSinks.Clear();
     FSpeed = 100;
     FMsgWindow = std::make_unique<TTTSMsgWindow>(*this);
     FNotify = new TModeNotify(FMsgWindow->Handle(), FAudio);
@@ -81,9 +82,7 @@ HRESULT TSpcMode::Init() {
 }
 
 TSpcMode::~TSpcMode() {
-  for (TSinkReg& reg : FSinkList)
-    if (reg.Sink) reg.Sink->Release();
-  FSinkList.clear();
+  FSinks.Clear();
   if (FAudio && FPlayer) AudioReset();
   // From here on a late notification from the destination's thread reaches nothing of ours.
   if (FNotify) FNotify->Detach();
@@ -489,6 +488,39 @@ HRESULT TSpcMode::AudioReset() {
   return S_OK;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Window side
+
+void TSpcMode::DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam) {
+  const TCallingOut callingOut(FCallingOut);
+  const QWORD stamp =
+      (static_cast<QWORD>(static_cast<DWORD>(lParam)) << 32) | static_cast<DWORD>(wParam);
+  // A sink's result is not read: one failing sink does not keep the others from hearing.
+  FSinks.ForEach([&](ITTSNotifySinkA& sink) {
+    switch (msg) {
+      case WM_TTS_ATTRIBCHANGED:
+        sink.AttribChanged(static_cast<DWORD>(wParam));
+        break;
+      case WM_TTS_AUDIOSTART:
+        sink.AudioStart(stamp);
+        break;
+      case WM_TTS_AUDIOSTOP:
+        sink.AudioStop(stamp);
+        break;
+      case WM_TTS_BOOKMARK: {
+        // The mark is the letter's Windows-1254 code.
+        const auto letter = static_cast<std::uint8_t>(wParam);
+        FMouth = MouthShapeOf(letter);
+        sink.Visual(TimeStamp(), static_cast<CHAR>(letter), static_cast<CHAR>(letter),
+                    TTSNSHINT_COMMAND, &FMouth);
+        break;
+      }
+      default:
+        break;
+    }
+  });
+}
+
 void TSpcMode::StopBySerial(DWORD serial) {
   for (TSpeakCall* c = FActive; c; c = c->Prev)
     if (c->Serial == serial && serial != 0) {
@@ -513,7 +545,7 @@ void TSpcMode::PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Central: records, positions, registrations
+// Central: records and positions
 
 HRESULT TSpcMode::ModeGet(PTTSMODEINFOW pInfo) {
   if (!pInfo) return E_INVALIDARG;
@@ -529,160 +561,6 @@ HRESULT TSpcMode::PosnGet(PQWORD pqwTimeStamp) {
 HRESULT TSpcMode::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
   if (!pqTimeStamp || !pFiletime) return E_INVALIDARG;
   return FAudio->ToFileTime(pqTimeStamp, pFiletime);
-}
-
-HRESULT TSpcMode::Register(PVOID pNotifyInterface, const IID& iid, DWORD* pdwKey) {
-  if (!pNotifyInterface || !pdwKey) return E_INVALIDARG;
-  // Only the ANSI mode sink is delivered to, by either central.
-  if (!IsEqualIID(iid, IID_ITTSNotifySinkA)) return E_NOINTERFACE;
-  TSinkReg reg;
-  reg.Sink = static_cast<ITTSNotifySinkA*>(pNotifyInterface);
-  reg.Iid = iid;
-  FSinkList.reserve(FSinkList.size() + 1);  // the only step that can fail comes first
-  reg.Key = NextSinkKey();
-  reg.Sink->AddRef();
-  FSinkList.push_back(reg);
-  *pdwKey = reg.Key;
-  return S_OK;
-}
-
-HRESULT TSpcMode::UnRegister(DWORD dwKey) {
-  for (auto it = FSinkList.begin(); it != FSinkList.end(); ++it) {
-    if (it->Key != dwKey) continue;
-    ITTSNotifySinkA* sink = it->Sink;
-    FSinkList.erase(it);
-    if (sink) sink->Release();
-    return S_OK;
-  }
-  return TTSERR_INVALIDKEY;
-}
-
-// ---------------------------------------------------------------------------------------------
-// ITTSCentralW
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Inject(const WCHAR*) {
-  return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ModeGet(PTTSMODEINFOW pttsInfo) {
-  return ComEntry([&] { return FOwner.ModeGet(pttsInfo); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) {
-  return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::PosnGet(PQWORD pqwTimeStamp) {
-  return ComEntry([&] { return FOwner.PosnGet(pqwTimeStamp); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags,
-                                                      SDATA dText, PVOID pNotifyInterface,
-                                                      IID IIDNotifyInterface) {
-  return ComEntry([&] {
-    return FOwner.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface, IIDNotifyInterface);
-  });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
-  return ComEntry([&] { return FOwner.ToFileTime(pqTimeStamp, pFiletime); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioPause() {
-  return ComEntry([&] { return FOwner.AudioPause(); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioResume() {
-  return ComEntry([&] { return FOwner.AudioResume(); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioReset() {
-  return ComEntry([&] { return FOwner.AudioReset(); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Register(PVOID pNotifyInterface,
-                                                      IID IIDNotifyInterface, DWORD* pdwKey) {
-  return ComEntry([&] { return FOwner.Register(pNotifyInterface, IIDNotifyInterface, pdwKey); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::UnRegister(DWORD dwKey) {
-  return ComEntry([&] { return FOwner.UnRegister(dwKey); });
-}
-
-// ---------------------------------------------------------------------------------------------
-// ITTSCentralA: the A client's strings are in the system ANSI code page
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Inject(const CHAR*) {
-  return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::ModeGet(PTTSMODEINFOA pttsInfo) {
-  return ComEntry([&]() -> HRESULT {
-    if (!pttsInfo) return E_INVALIDARG;
-    TTSMODEINFOW w;
-    const HRESULT r = FOwner.ModeGet(&w);
-    if (FAILED(r)) return r;
-    *pttsInfo = ModeInfoToAnsi(w);
-    return S_OK;
-  });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) {
-  return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::PosnGet(PQWORD pqwTimeStamp) {
-  return ComEntry([&] { return FOwner.PosnGet(pqwTimeStamp); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags,
-                                                      SDATA dText, PVOID pNotifyInterface,
-                                                      IID IIDNotifyInterface) {
-  return ComEntry([&]() -> HRESULT {
-    if (dText.dwSize == 0)
-      return FOwner.FCentralW.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface,
-                                       IIDNotifyInterface);
-    if (!dText.pData) return E_INVALIDARG;
-    // Up to the terminator, never beyond dwSize bytes.
-    const auto* ansi = static_cast<const CHAR*>(dText.pData);
-    const int length = static_cast<int>(strnlen(ansi, dText.dwSize));
-    std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
-    int l = 0;
-    if (length > 0) {
-      l = MultiByteToWideChar(CP_ACP, 0, ansi, length, wide.data(), length);
-      if (l <= 0) return E_FAIL;
-    }
-    wide[static_cast<std::size_t>(l)] = L'\0';
-    // The wide size counts the terminator, as the ANSI size of a terminated text does.
-    SDATA w{wide.data(), static_cast<DWORD>(2 * (l + 1))};
-    return FOwner.FCentralW.TextData(eCharacterSet, dwFlags, w, pNotifyInterface,
-                                     IIDNotifyInterface);
-  });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
-  return FOwner.FCentralW.ToFileTime(pqTimeStamp, pFiletime);
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioPause() {
-  return FOwner.FCentralW.AudioPause();
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioResume() {
-  return FOwner.FCentralW.AudioResume();
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioReset() {
-  return FOwner.FCentralW.AudioReset();
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Register(PVOID pNotifyInterface,
-                                                      IID IIDNotifyInterface, DWORD* pdwKey) {
-  return FOwner.FCentralW.Register(pNotifyInterface, IIDNotifyInterface, pdwKey);
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::UnRegister(DWORD dwKey) {
-  return FOwner.FCentralW.UnRegister(dwKey);
 }
 
 }  // namespace kalvor
