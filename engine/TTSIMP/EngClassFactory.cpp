@@ -3,7 +3,6 @@
 #include "ComEntry.h"
 #include "EngineEnum.h"
 #include "EngineModule.h"
-#include "Module.h"
 #include "Sapi5Engine.h"
 #include "Sapi5Voices.h"
 

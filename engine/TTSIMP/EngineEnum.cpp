@@ -9,7 +9,6 @@
 #include "ComEntry.h"
 #include "EngineHost.h"
 #include "EngineModule.h"
-#include "Module.h"
 #include "SpcMode.h"
 #include "VoiceModes.h"
 

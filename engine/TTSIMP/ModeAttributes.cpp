@@ -8,13 +8,25 @@
 
 namespace kalvor {
 
+std::int64_t DivideRoundHalfEven(std::int64_t num, std::int64_t den) {
+  std::int64_t q = num / den;
+  std::int64_t r = num % den;
+  if (r < 0) {  // floor division, so that the remainder is non-negative
+    q -= 1;
+    r += den;
+  }
+  if (2 * r > den || (2 * r == den && (q & 1) != 0)) ++q;
+  return q;
+}
+
 WORD TSpcMode::PitchGet() const {
-  return static_cast<WORD>(RoundHalfEven(std::int64_t{FPlayer->Hiz()} * 128, 100));
+  return static_cast<WORD>(DivideRoundHalfEven(std::int64_t{FPlayer->Hiz()} * 128, 100));
 }
 
 void TSpcMode::PitchSet(WORD wPitch) {
   // Above 255 the rate is doubled, which PitchGet reports as 256.
-  const std::int64_t hiz = wPitch > 255 ? 200 : RoundHalfEven(std::int64_t{wPitch} * 100, 128);
+  const std::int64_t hiz =
+      wPitch > 255 ? 200 : DivideRoundHalfEven(std::int64_t{wPitch} * 100, 128);
   FPlayer->SetHiz(static_cast<std::int32_t>(hiz));
   PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_PITCH, 0);
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Module.h"
+#include "EngineModule.h"
 
 namespace kalvor {
 

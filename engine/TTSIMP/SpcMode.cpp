@@ -24,17 +24,6 @@ constexpr DWORD kWaitSliceMs = 100;
 
 }  // namespace
 
-std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den) {
-  std::int64_t q = num / den;
-  std::int64_t r = num % den;
-  if (r < 0) {  // floor division, so that the remainder is non-negative
-    q -= 1;
-    r += den;
-  }
-  if (2 * r > den || (2 * r == den && (q & 1) != 0)) ++q;
-  return q;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Creation, Init, destruction
 
@@ -168,57 +157,14 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA text
 
   // The text is read up to its terminator, never beyond dwSize bytes.
   const auto* wide = static_cast<const WCHAR*>(text.pData);
-  const std::wstring_view source(wide, wcsnlen(wide, text.dwSize / 2));
-  // A tagged text is spoken as its text without the tags; each place that holds tags becomes a
-  // cue of the synthesizer, at the byte where the text after it begins. The pieces between are
-  // converted one by one, which gives the bytes the whole text would give.
-  TTaggedText tagged;
-  std::string engineText;
-  std::vector<std::size_t> cues;
-  std::vector<std::size_t> cueTags;  // index of the first tag of each cue
-  if (dwFlags & TTSDATAFLAG_TAGGED) {
-    tagged = ParseTaggedText(source);
-    std::size_t from = 0;
-    for (std::size_t k = 0; k < tagged.Tags.size(); ++k) {
-      const std::size_t at = tagged.Tags[k].Position;
-      if (k > 0 && at == tagged.Tags[k - 1].Position) continue;
-      engineText += WideToEngineText(tagged.Plain.data() + from, at - from);
-      cues.push_back(engineText.size());
-      cueTags.push_back(k);
-      from = at;
-    }
-    engineText += WideToEngineText(tagged.Plain.data() + from, tagged.Plain.size() - from);
-  } else {
-    engineText = WideToEngineText(source.data(), source.size());
-  }
+  const TEngineInput input =
+      PrepareText(std::wstring_view(wide, wcsnlen(wide, text.dwSize / 2)), dwFlags);
 
   TSpeakCall call;
   call.Serial = ++FLastSerial;
-  if (IsEqualIID(iid, IID_IVTxtNotifySinkW) || IsEqualIID(iid, IID_IVTxtNotifySinkA) ||
-      IsEqualIID(iid, IID_ITTSBufNotifySink)) {
-    BUFLIST e;
-    e.Serial = call.Serial;
-    if (pNotifyInterface && IsEqualIID(iid, IID_ITTSBufNotifySink))
-      e.BufSink = static_cast<ITTSBufNotifySink*>(pNotifyInterface);
-    call.Entry = FTextQueue.insert(FTextQueue.end(), e);
-    call.HasEntry = true;
-    if (e.BufSink) e.BufSink->AddRef();
-  }
-
-  // A destination that cannot be claimed speaks nothing: say so, and leave no trace. (Start's
-  // result is not read: a device that is still running from the last text may call it an error.)
-  if (!FClaimed && !FAudioPaused) {
-    const HRESULT r = FAudio->Claim();
-    if (FAILED(r)) {
-      if (call.HasEntry) {
-        if (call.Entry->BufSink) call.Entry->BufSink->Release();
-        FTextQueue.erase(call.Entry);
-      }
-      return r;
-    }
-    FClaimed = true;
-    FAudio->Start();
-  }
+  QueueEntry(call, pNotifyInterface, iid);
+  const HRESULT claimed = ClaimForText(call);
+  if (FAILED(claimed)) return claimed;
   // Paused and not claimed: nothing is claimed now; the text waits for AudioResume.
   FSpeaking = true;
   FWordOffset = 0;
@@ -226,33 +172,100 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA text
   call.Prev = FActive;
   FActive = &call;
   ++FDepth;
-  HRESULT result = S_OK;
   bool failed = false;
-  try {
-    if (cues.empty()) {
-      result = FPlayer->Speak(engineText);
-    } else {
-      TTagState state{FPlayer->Hiz(), FSpeed, false, 0};
-      // \Rst\ goes back to the level the device has now.
-      for (const TTextTag& tag : tagged.Tags)
-        if (tag.Kind == TTextTag::Reset) {
-          state.HasLevel = FAudio->LevelGet(&state.Level) == S_OK;
-          break;
-        }
-      result = FPlayer->Speak(engineText, cues, [&](TStrPlayer&, std::size_t cue) {
-        const std::size_t end = cue + 1 < cueTags.size() ? cueTags[cue + 1] : tagged.Tags.size();
-        for (std::size_t k = cueTags[cue]; k < end; ++k) ApplyTag(call, state, tagged.Tags[k]);
-      });
-    }
-  } catch (const std::bad_alloc&) {
-    result = E_OUTOFMEMORY;
-    failed = true;
-  } catch (...) {  // a data file read error
-    result = E_FAIL;
-    failed = true;
-  }
+  const HRESULT result = SpeakInput(call, input, failed);
   FActive = call.Prev;
   --FDepth;
+  return FinishText(call, result, failed);
+}
+
+// A tagged text is spoken as its text without the tags: each place that holds tags becomes a cue
+// of the synthesizer, at the byte where the text after it begins.
+TSpcMode::TEngineInput TSpcMode::PrepareText(std::wstring_view source, DWORD dwFlags) {
+  TEngineInput input;
+  if (!(dwFlags & TTSDATAFLAG_TAGGED)) {
+    input.Text = WideToEngineText(source.data(), source.size());
+    return input;
+  }
+  // The pieces between the cues are converted one by one, which gives the bytes the whole text
+  // would give.
+  input.Tagged = ParseTaggedText(source);
+  const std::vector<TTextTag>& tags = input.Tagged.Tags;
+  const std::wstring& plain = input.Tagged.Plain;
+  std::size_t from = 0;
+  for (std::size_t k = 0; k < tags.size(); ++k) {
+    const std::size_t at = tags[k].Position;
+    if (k > 0 && at == tags[k - 1].Position) continue;
+    input.Text += WideToEngineText(plain.data() + from, at - from);
+    input.Cues.push_back(input.Text.size());
+    input.CueTags.push_back(k);
+    from = at;
+  }
+  input.Text += WideToEngineText(plain.data() + from, plain.size() - from);
+  return input;
+}
+
+// Every text with a notification interface of a known kind is queued, so that its end is reported
+// in order; only a buffer sink is held and told.
+void TSpcMode::QueueEntry(TSpeakCall& call, PVOID pNotifyInterface, const IID& iid) {
+  if (!IsEqualIID(iid, IID_IVTxtNotifySinkW) && !IsEqualIID(iid, IID_IVTxtNotifySinkA) &&
+      !IsEqualIID(iid, IID_ITTSBufNotifySink))
+    return;
+  BUFLIST e;
+  e.Serial = call.Serial;
+  if (pNotifyInterface && IsEqualIID(iid, IID_ITTSBufNotifySink))
+    e.BufSink = static_cast<ITTSBufNotifySink*>(pNotifyInterface);
+  call.Entry = FTextQueue.insert(FTextQueue.end(), e);
+  call.HasEntry = true;
+  if (e.BufSink) e.BufSink->AddRef();
+}
+
+// A destination that cannot be claimed speaks nothing: say so, and leave no trace. (Start's
+// result is not read: a device that is still running from the last text may call it an error.)
+HRESULT TSpcMode::ClaimForText(TSpeakCall& call) {
+  if (FClaimed || FAudioPaused) return S_OK;
+  const HRESULT r = FAudio->Claim();
+  if (FAILED(r)) {
+    if (call.HasEntry) {
+      if (call.Entry->BufSink) call.Entry->BufSink->Release();
+      FTextQueue.erase(call.Entry);
+    }
+    return r;
+  }
+  FClaimed = true;
+  FAudio->Start();
+  return S_OK;
+}
+
+// The synthesizer's result; failed when it threw (out of memory, a data file read error), which
+// aborts the text.
+HRESULT TSpcMode::SpeakInput(TSpeakCall& call, const TEngineInput& input, bool& failed) {
+  try {
+    if (input.Cues.empty()) return FPlayer->Speak(input.Text);
+    const std::vector<TTextTag>& tags = input.Tagged.Tags;
+    TTagState state{FPlayer->Hiz(), FSpeed, false, 0};
+    // \Rst\ goes back to the level the device has now.
+    for (const TTextTag& tag : tags)
+      if (tag.Kind == TTextTag::Reset) {
+        state.HasLevel = FAudio->LevelGet(&state.Level) == S_OK;
+        break;
+      }
+    return FPlayer->Speak(input.Text, input.Cues, [&](TStrPlayer&, std::size_t cue) {
+      const std::size_t end = cue + 1 < input.CueTags.size() ? input.CueTags[cue + 1] : tags.size();
+      for (std::size_t k = input.CueTags[cue]; k < end; ++k) ApplyTag(call, state, tags[k]);
+    });
+  } catch (const std::bad_alloc&) {
+    failed = true;
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    failed = true;
+    return E_FAIL;
+  }
+}
+
+// After the synthesizer returned: the text's marks and entry are settled, the device given back,
+// and a quit that came up meanwhile is handed back to the program once no text is left.
+HRESULT TSpcMode::FinishText(TSpeakCall& call, HRESULT result, bool failed) {
   // Marks of this text that did not come back before its end never will (a reset or a newer
   // text ended it, or the destination does not report them).
   DropClientMarks(false, call.Serial);
@@ -285,91 +298,104 @@ void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
   TSpeakCall* call = FActive;
   if (!call || call->Ended) return;
   HRES = 0;
-  TMemoryStream& out = FPlayer->OutputStream();
+  if (!WaitForRoom(*call, HRES)) return;
 
-  // Wait for room. While paused the batch is held (those waits do not count); after the
-  // destination reported its end, nothing more is written.
-  int waits = 0;
-  for (;;) {
-    if (call->Ended) return;
-    if (FAudioPaused) {
-      PumpMessages();
-      continue;
-    }
-    if (!FRunning) {
-      EndRunningTexts(false);
-      return;
-    }
-    DWORD free = 0;
-    BOOL eof = FALSE;
-    HRES = FAudioDest->FreeSpace(&free, &eof);
-    if (HRES != 0) {
-      EndRunningTexts(false);
-      return;
-    }
-    if (eof) {
-      FRunning = false;
-      FSpeaking = false;
-      EndRunningTexts(false);
-      return;
-    }
-    if (static_cast<std::uint64_t>(free) >= static_cast<std::uint64_t>(out.Size())) break;
-    if (waits >= kMaxWaits) {
-      HRES = E_FAIL;
-      EndRunningTexts(false);
-      return;
-    }
-    ++waits;
-    PumpMessages();
-  }
-
-  // The dotted capital I is stored as "0" in some names; the position marker "_" is no letter.
-  std::string s(Syl.View());
-  for (char& c : s)
-    if (c == '0') c = '\xDD';
-  if (!s.empty() && s[0] == '_') s.erase(0, 1);
-  const std::size_t n = s.size();
-
+  const std::string name = ReportedUnitName(Syl.View());
   // Marks for the first two letters go before the unit's samples, for the third after them: each
   // becomes a mouth shape when playback reaches it.
-  for (std::size_t i = 0; i < n && i < 2; ++i)
-    if (IsLetterOrDigit(s[i])) FAudioDest->BookMark(static_cast<unsigned char>(s[i]));
-
-  if (call->HasEntry) {
-    BUFLIST& e = *call->Entry;
-    // The entry may be completed from inside the sink's own call: hold the sink meanwhile.
-    TComRef<ITTSBufNotifySink> sink(e.BufSink);
-    if (e.Started == 0) {
-      e.Started = 1;
-      if (sink) {
-        const QWORD ts = TimeStamp();
-        sink->WordPosition(ts, 0);
-        sink->TextDataStarted(ts);
-      }
-    } else if (!FLastUnit.empty() && n == 0 && sink && !FTagPause) {
-      sink->WordPosition(TimeStamp(), FWordOffset);
-    }
-  }
+  MarkLetters(name, 0, 2);
+  ReportUnitToBufferSink(*call, name.size());
   // The sink may have paused or reset from its callback.
   while (FAudioPaused && !call->Ended) PumpMessages();
   if (call->Ended || !FRunning) return;
 
   // The marks of a tagged text that the synthesizer passed since the last batch.
   PlaceClientMarks(call->Serial);
-  out.SetPosition(0);
-  if (FClaimed && out.Size() > 0) {
-    HRES = FAudioDest->DataSet(out.Memory(), static_cast<DWORD>(out.Size()));
-    if (HRES != 0)
-      EndRunningTexts(false);
-    else
-      call->Wrote = true;
-  }
-
-  if (n >= 3 && IsLetterOrDigit(s[2])) FAudioDest->BookMark(static_cast<unsigned char>(s[2]));
+  WriteBatch(*call, HRES);
+  MarkLetters(name, 2, 3);
   // A tag's pause is no end of a sentence: the word positions go on as if it were not there.
   if (FTagPause) return;
-  FWordOffset += static_cast<DWORD>(n);
-  FLastUnit = s;
+  FWordOffset += static_cast<DWORD>(name.size());
+  FLastUnit = name;
+}
+
+bool TSpcMode::WaitForRoom(TSpeakCall& call, std::int32_t& HRES) {
+  int waits = 0;
+  for (;;) {
+    if (call.Ended) return false;
+    if (FAudioPaused) {
+      PumpMessages();
+      continue;
+    }
+    if (!FRunning) {
+      EndRunningTexts(false);
+      return false;
+    }
+    DWORD free = 0;
+    BOOL eof = FALSE;
+    HRES = FAudioDest->FreeSpace(&free, &eof);
+    if (HRES != 0) {
+      EndRunningTexts(false);
+      return false;
+    }
+    if (eof) {
+      FRunning = false;
+      FSpeaking = false;
+      EndRunningTexts(false);
+      return false;
+    }
+    // Measured at every look: the handlers a wait dispatches may call into the mode.
+    const auto size = static_cast<std::uint64_t>(FPlayer->OutputStream().Size());
+    if (std::uint64_t{free} >= size) return true;
+    if (waits >= kMaxWaits) {
+      HRES = E_FAIL;
+      EndRunningTexts(false);
+      return false;
+    }
+    ++waits;
+    PumpMessages();
+  }
+}
+
+std::string TSpcMode::ReportedUnitName(std::string_view unit) {
+  std::string s(unit);
+  for (char& c : s)
+    if (c == '0') c = '\xDD';
+  if (!s.empty() && s[0] == '_') s.erase(0, 1);
+  return s;
+}
+
+void TSpcMode::MarkLetters(const std::string& name, std::size_t from, std::size_t to) {
+  for (std::size_t i = from; i < to && i < name.size(); ++i)
+    if (IsLetterOrDigit(name[i])) FAudioDest->BookMark(static_cast<unsigned char>(name[i]));
+}
+
+void TSpcMode::ReportUnitToBufferSink(TSpeakCall& call, std::size_t nameLength) {
+  if (!call.HasEntry) return;
+  BUFLIST& e = *call.Entry;
+  // The entry may be completed from inside the sink's own call: hold the sink meanwhile.
+  TComRef<ITTSBufNotifySink> sink(e.BufSink);
+  if (e.Started == 0) {
+    e.Started = 1;
+    if (sink) {
+      const QWORD ts = TimeStamp();
+      sink->WordPosition(ts, 0);
+      sink->TextDataStarted(ts);
+    }
+  } else if (!FLastUnit.empty() && nameLength == 0 && sink && !FTagPause) {
+    sink->WordPosition(TimeStamp(), FWordOffset);
+  }
+}
+
+void TSpcMode::WriteBatch(TSpeakCall& call, std::int32_t& HRES) {
+  TMemoryStream& out = FPlayer->OutputStream();
+  out.SetPosition(0);
+  if (!FClaimed || out.Size() == 0) return;
+  HRES = FAudioDest->DataSet(out.Memory(), static_cast<DWORD>(out.Size()));
+  if (HRES != 0)
+    EndRunningTexts(false);
+  else
+    call.Wrote = true;
 }
 
 void TSpcMode::HandleEndOfData() {

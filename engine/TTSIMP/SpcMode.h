@@ -14,6 +14,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ModeFacets.h"
@@ -127,7 +128,41 @@ class TSpcMode final : public IUnknown {
     bool Wrote = false;      // some of its audio went to the destination
   };
 
+  // What TextData speaks: the engine's text and, for a tagged text, its cues and tags.
+  struct TEngineInput {
+    std::string Text;  // Windows-1254
+    TTaggedText Tagged;
+    std::vector<std::size_t> Cues;     // byte offsets in Text where tags act
+    std::vector<std::size_t> CueTags;  // index of the first tag of each cue
+  };
+  // TextData's steps.
+  // The text in the engine's code page, tags taken out and turned into cues.
+  static TEngineInput PrepareText(std::wstring_view source, DWORD dwFlags);
+  // The queue entry that carries the text's buffer sink to the end of the text.
+  void QueueEntry(TSpeakCall& call, PVOID pNotifyInterface, const IID& iid);
+  // The device is claimed for the text unless it is already ours or paused.
+  HRESULT ClaimForText(TSpeakCall& call);
+  // The synthesizer run, which calls HandlePlaySyl for each batch; exceptions end as results.
+  HRESULT SpeakInput(TSpeakCall& call, const TEngineInput& input, bool& failed);
+  // The text's end: entry, marks, device and a postponed quit are settled.
+  HRESULT FinishText(TSpeakCall& call, HRESULT result, bool failed);
+
+  // One batch of the synthesizer (a unit or a pause) to the destination.
   void HandlePlaySyl(TStr3 Syl, std::int32_t& HRES);
+  // HandlePlaySyl's steps.
+  // Waits until the destination has room for the batch; while paused the batch is held (those
+  // waits do not count). False when the text ended meanwhile, or the destination failed, ended
+  // or never made room.
+  bool WaitForRoom(TSpeakCall& call, std::int32_t& HRES);
+  // The unit name as the letters' marks and the word positions count it: the dotted capital I is
+  // stored as "0" in some names, and the position marker "_" is no letter.
+  static std::string ReportedUnitName(std::string_view unit);
+  // Bookmarks for the letters [from, to) of the name, at the current end of the stream.
+  void MarkLetters(const std::string& name, std::size_t from, std::size_t to);
+  // TextDataStarted before the text's first audio, a word position after each sentence.
+  void ReportUnitToBufferSink(TSpeakCall& call, std::size_t nameLength);
+  // Hands the batch to the destination while the device is ours.
+  void WriteBatch(TSpeakCall& call, std::int32_t& HRES);
   void HandleEndOfData();
   void PumpMessages();
   HRESULT ApplyRunState();
@@ -208,7 +243,8 @@ class TSpcMode final : public IUnknown {
   int FQuitCode = 0;
 };
 
-// Round(num / den) with halves going to the even neighbour (den > 0).
-std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den);
+// num / den rounded to the nearest whole number, halves to the even neighbour (den > 0): the
+// integer scaling between the SAPI pitch and the synthesizer's rate.
+std::int64_t DivideRoundHalfEven(std::int64_t num, std::int64_t den);
 
 }  // namespace kalvor

@@ -1,6 +1,6 @@
 #include "ModeFixture.h"
 
-#include "Module.h"
+#include "EngineModule.h"
 #include "StrPlaySP_Text.h"
 
 namespace kalvor::test {
