@@ -45,6 +45,13 @@ HRESULT AnsiTextData(TSpcMode& mode, VOICECHARSET eCharacterSet, DWORD dwFlags, 
   return mode.TextData(eCharacterSet, dwFlags, w, pNotifyInterface, iid);
 }
 
+// A kept attribute into the client's variable.
+HRESULT CopyOut(DWORD* out, DWORD value) {
+  if (!out) return E_INVALIDARG;
+  *out = value;
+  return S_OK;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -145,9 +152,7 @@ HRESULT STDMETHODCALLTYPE TModeAttributes<I>::PitchSet(WORD wPitch) {
 
 template <class I>
 HRESULT STDMETHODCALLTYPE TModeAttributes<I>::RealTimeGet(DWORD* pdwRealTime) {
-  if (!pdwRealTime) return E_INVALIDARG;
-  *pdwRealTime = this->FOwner.RealTimeGet();
-  return S_OK;
+  return CopyOut(pdwRealTime, this->FOwner.RealTimeGet());
 }
 
 template <class I>
@@ -158,9 +163,7 @@ HRESULT STDMETHODCALLTYPE TModeAttributes<I>::RealTimeSet(DWORD dwRealTime) {
 
 template <class I>
 HRESULT STDMETHODCALLTYPE TModeAttributes<I>::SpeedGet(DWORD* pdwSpeed) {
-  if (!pdwSpeed) return E_INVALIDARG;
-  *pdwSpeed = this->FOwner.SpeedGet();
-  return S_OK;
+  return CopyOut(pdwSpeed, this->FOwner.SpeedGet());
 }
 
 template <class I>

@@ -13,13 +13,10 @@ namespace kalvor {
 
 class TSpcMode;
 
-template <class I>
-using TModeFacet = TFacet<TSpcMode, I>;
-
 // Char and ModeInfo are the interface's string character and mode record (WCHAR, TTSMODEINFOW or
 // CHAR, TTSMODEINFOA).
 template <class I, class Char, class ModeInfo>
-class TModeCentral final : public TModeFacet<I> {
+class TModeCentral final : public TFacet<TSpcMode, I> {
  public:
   using TFacet<TSpcMode, I>::TFacet;
   HRESULT STDMETHODCALLTYPE Inject(const Char* pszTag) override;
@@ -42,7 +39,7 @@ using TModeITTSCentralW = TModeCentral<ITTSCentralW, WCHAR, TTSMODEINFOW>;
 using TModeITTSCentralA = TModeCentral<ITTSCentralA, CHAR, TTSMODEINFOA>;
 
 template <class I>
-class TModeAttributes final : public TModeFacet<I> {
+class TModeAttributes final : public TFacet<TSpcMode, I> {
  public:
   using TFacet<TSpcMode, I>::TFacet;
   HRESULT STDMETHODCALLTYPE PitchGet(WORD* pwPitch) override;
@@ -61,7 +58,7 @@ using TModeITTSAttributesA = TModeAttributes<ITTSAttributesA>;
 // The engine has no dialogs: every dialog call succeeds without showing a window. The dialog
 // objects are facets like the others, so that a client can query back from them to the mode.
 template <class I, class Char>
-class TModeDialogs final : public TModeFacet<I> {
+class TModeDialogs final : public TFacet<TSpcMode, I> {
  public:
   using TFacet<TSpcMode, I>::TFacet;
   HRESULT STDMETHODCALLTYPE AboutDlg(HWND, const Char*) override { return S_OK; }

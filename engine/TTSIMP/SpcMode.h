@@ -184,6 +184,8 @@ class TSpcMode final : public IUnknown {
   };
   void ApplyTag(TSpeakCall& call, TTagState& state, const TTextTag& tag);
   void AddClientMark(TClientMark mark);
+  // A volume change of the text, made when playback reaches the current end of the stream.
+  void AddVolumeChange(DWORD serial, DWORD level);
   bool HasClientMarks(DWORD serial) const;
   // Puts the text's new marks into the audio stream at the current end of it.
   void PlaceClientMarks(DWORD serial);

@@ -24,6 +24,17 @@ std::vector<std::uint8_t> Concat(const std::vector<RefEvent>& events) {
   return all;
 }
 
+std::pair<RecordingBufSink*, RecordingBufSink*> JournaledSinks(std::vector<std::string>& journal,
+                                                               const char* first,
+                                                               const char* second) {
+  auto* a = new RecordingBufSink;
+  auto* b = new RecordingBufSink;
+  a->journal = b->journal = &journal;
+  a->name = first;
+  b->name = second;
+  return {a, b};
+}
+
 const std::vector<FakeAudioDest::Mark> kTwoSentencesMarks = {
     {'A', 0},     {'1', 0},    {'A', 8},     {'L', 8},    {0xDD, 14},   {0xDD, 14},
     {'G', 14},    {'E', 24},   {'E', 24},    {'L', 24},   {'D', 34},    {0xDD, 34},

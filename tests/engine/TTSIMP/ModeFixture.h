@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "FakeAudioDest.h"
@@ -41,6 +42,11 @@ inline constexpr char kTwoSentences[] =
 // bytes, A1 _AY $E EG* _*T T* _T* and a pause: the first two letters of a unit are marked before
 // its samples and the third after them; "_" is no letter.
 extern const std::vector<FakeAudioDest::Mark> kTwoSentencesMarks;
+
+// Two new buffer sinks that write their events, each under its name, into one journal.
+std::pair<RecordingBufSink*, RecordingBufSink*> JournaledSinks(std::vector<std::string>& journal,
+                                                               const char* first,
+                                                               const char* second);
 
 class ModeTest : public ::testing::Test {
  protected:

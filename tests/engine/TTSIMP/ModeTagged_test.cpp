@@ -282,11 +282,7 @@ TEST_F(ModeTaggedTest, PauseAndResumeKeepTheMarks) {
 // order.
 TEST_F(ModeTaggedTest, NextTextFromTheLastMarkReadsOn) {
   std::vector<std::string> journal;
-  auto* first = new RecordingBufSink;
-  auto* second = new RecordingBufSink;
-  first->journal = second->journal = &journal;
-  first->name = "first";
-  second->name = "second";
+  auto [first, second] = JournaledSinks(journal, "first", "second");
   HRESULT inner = E_UNEXPECTED;
   first->onBookMark = [&](DWORD mark) {
     if (mark == 2) inner = SayTagged(L"\\Mrk=3\\Ay\u015Fe gitti.\\Mrk=4\\", second);

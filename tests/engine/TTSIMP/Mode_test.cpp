@@ -40,6 +40,28 @@ void ExpectMarks(const std::vector<FakeAudioDest::Mark>& got,
   }
 }
 
+// A newer text that took over from an older one, given from a handler when writtenBefore bytes
+// had been written: from there on the destination holds the newer text's audio, each text ended
+// once, the older one before the newer started and the newer one last, the device is given back and
+// each sink holds only the test's reference, which goes now.
+void ExpectTakenOver(const FakeAudioDest& fake, const std::vector<std::uint8_t>& newerAudio,
+                     const std::vector<std::string>& journal, std::size_t writtenBefore,
+                     RecordingBufSink* older, RecordingBufSink* newer) {
+  const std::vector<std::uint8_t> all = fake.Written();
+  EXPECT_EQ(std::vector<std::uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(writtenBefore),
+                                      all.end()),
+            newerAudio);
+  EXPECT_EQ(CountOf(older->events, "Done 0"), 1u);
+  EXPECT_EQ(CountOf(newer->events, "Done 0"), 1u);
+  EXPECT_LT(IndexOf(journal, older->name + " Done 0"), IndexOf(journal, newer->name + " Started"));
+  EXPECT_EQ(journal.back(), newer->name + " Done 0");
+  EXPECT_FALSE(fake.Claimed());
+  EXPECT_EQ(older->RefCount(), 1);
+  EXPECT_EQ(newer->RefCount(), 1);
+  older->Release();
+  newer->Release();
+}
+
 // The pace that makes the mode wait for room once per sentence: the pause of a sentence (9600
 // bytes) fills the device, and the next one fits only once the device has played it.
 void WaitOncePerSentence(FakeAudioDest& fake) {
@@ -355,11 +377,7 @@ TEST_F(ModeTest, ResetWhilePausedEndsTheTextAndClearsThePause) {
 TEST_F(ModeTest, ResetAndNewTextFromOneHandler) {
   WaitOncePerSentence(*fake);
   std::vector<std::string> journal;
-  auto* first = new RecordingBufSink;
-  auto* second = new RecordingBufSink;
-  first->journal = second->journal = &journal;
-  first->name = "first";
-  second->name = "second";
+  auto [first, second] = JournaledSinks(journal, "first", "second");
   std::size_t writtenBefore = 0;
   HRESULT inner = E_UNEXPECTED;
   fake->onDataSet = [&](std::size_t n) {
@@ -372,19 +390,7 @@ TEST_F(ModeTest, ResetAndNewTextFromOneHandler) {
   };
   EXPECT_EQ(Say(kFourSentencesW, first), S_OK);
   EXPECT_EQ(inner, S_OK);
-  const std::vector<std::uint8_t> all = fake->Written();
-  EXPECT_EQ(std::vector<std::uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(writtenBefore),
-                                      all.end()),
-            Concat(Reference(kTwoSentences)));
-  EXPECT_EQ(CountOf(first->events, "Done 0"), 1u);
-  EXPECT_EQ(CountOf(second->events, "Done 0"), 1u);
-  EXPECT_LT(IndexOf(journal, "first Done 0"), IndexOf(journal, "second Started"));
-  EXPECT_EQ(journal.back(), "second Done 0");
-  EXPECT_FALSE(fake->Claimed());
-  EXPECT_EQ(first->RefCount(), 1);
-  EXPECT_EQ(second->RefCount(), 1);
-  first->Release();
-  second->Release();
+  ExpectTakenOver(*fake, Concat(Reference(kTwoSentences)), journal, writtenBefore, first, second);
 }
 
 // A TextData from a handler while another text speaks: each entry completes once, the older one
@@ -392,11 +398,7 @@ TEST_F(ModeTest, ResetAndNewTextFromOneHandler) {
 TEST_F(ModeTest, NewTextFromHandlerTakesOver) {
   WaitOncePerSentence(*fake);
   std::vector<std::string> journal;
-  auto* outer = new RecordingBufSink;
-  auto* inner = new RecordingBufSink;
-  outer->journal = inner->journal = &journal;
-  outer->name = "outer";
-  inner->name = "inner";
+  auto [outer, inner] = JournaledSinks(journal, "outer", "inner");
   std::size_t writtenBefore = 0;
   HRESULT innerResult = E_UNEXPECTED;
   fake->onDataSet = [&](std::size_t n) {
@@ -414,19 +416,8 @@ TEST_F(ModeTest, NewTextFromHandlerTakesOver) {
   ASSERT_LE(writtenBefore, ref1.size());
   EXPECT_TRUE(std::equal(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(writtenBefore),
                          ref1.begin()));
-  EXPECT_EQ(std::vector<std::uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(writtenBefore),
-                                      all.end()),
-            Concat(Reference(kTwoSentences)));
-  EXPECT_EQ(CountOf(outer->events, "Done 0"), 1u);
-  EXPECT_EQ(CountOf(inner->events, "Done 0"), 1u);
   EXPECT_EQ(CountOf(inner->events, "Started"), 1u);
-  EXPECT_LT(IndexOf(journal, "outer Done 0"), IndexOf(journal, "inner Started"));
-  EXPECT_EQ(journal.back(), "inner Done 0");
-  EXPECT_FALSE(fake->Claimed());
-  EXPECT_EQ(outer->RefCount(), 1);
-  EXPECT_EQ(inner->RefCount(), 1);
-  outer->Release();
-  inner->Release();
+  ExpectTakenOver(*fake, Concat(Reference(kTwoSentences)), journal, writtenBefore, outer, inner);
 }
 
 // A program that quits while a text is spoken: the text ends and the quit reaches the program's
