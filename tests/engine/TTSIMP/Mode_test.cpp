@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,6 +61,15 @@ void ExpectTakenOver(const FakeAudioDest& fake, const std::vector<std::uint8_t>&
   EXPECT_EQ(newer->RefCount(), 1);
   older->Release();
   newer->Release();
+}
+
+// Posts call to the handler window ms from now, from a thread of its own: a user acting a while
+// later, while the mode is inside its text.
+std::thread PostLater(const HandlerWindow& handler, DWORD ms, std::function<void()> call) {
+  return std::thread([&handler, ms, call = std::move(call)] {
+    Sleep(ms);
+    handler.Post(call);
+  });
 }
 
 // The pace that makes the mode wait for room once per sentence: the pause of a sentence (9600
@@ -250,10 +260,7 @@ TEST_F(ModeTest, PauseAndResumeFromHandlersLoseNothing) {
     handler.Post([&] {
       paused = central->AudioPause();
       // Resume from a handler a while later, as a user would.
-      later = std::thread([&] {
-        Sleep(150);
-        handler.Post([&] { resumed = central->AudioResume(); });
-      });
+      later = PostLater(handler, 150, [&] { resumed = central->AudioResume(); });
     });
   };
   auto* sink = new RecordingBufSink;
@@ -297,10 +304,7 @@ TEST_F(ModeTest, ResumeBetweenTextsDoesNotHoldTheDevice) {
 // A text given while paused waits for the resume and is then spoken whole.
 TEST_F(ModeTest, TextGivenWhilePausedWaitsForResume) {
   ASSERT_EQ(central->AudioPause(), S_OK);
-  std::thread later([&] {
-    Sleep(100);
-    handler.Post([&] { EXPECT_EQ(central->AudioResume(), S_OK); });
-  });
+  std::thread later = PostLater(handler, 100, [&] { EXPECT_EQ(central->AudioResume(), S_OK); });
   EXPECT_EQ(Say(kTwoSentencesW), S_OK);
   later.join();
   EXPECT_EQ(fake->Written(), Concat(Reference(kTwoSentences)));
@@ -352,10 +356,7 @@ TEST_F(ModeTest, ResetWhilePausedEndsTheTextAndClearsThePause) {
     handler.Post([&] {
       EXPECT_EQ(central->AudioPause(), S_OK);
       writtenAtPause = fake->Written().size();
-      later = std::thread([&] {
-        Sleep(100);
-        handler.Post([&] { reset = central->AudioReset(); });
-      });
+      later = PostLater(handler, 100, [&] { reset = central->AudioReset(); });
     });
   };
   auto* sink = new RecordingBufSink;
