@@ -6,7 +6,7 @@
 
 #include "EngineHost.h"
 #include "Framework.h"
-#include "Module.h"
+#include "EngineModule.h"
 #include "Sapi5Text.h"
 #include "Sapi5Voices.h"
 

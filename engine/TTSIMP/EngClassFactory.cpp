@@ -3,7 +3,6 @@
 #include "ComEntry.h"
 #include "EngineEnum.h"
 #include "EngineModule.h"
-#include "Module.h"
 #include "Sapi5Engine.h"
 #include "Sapi5Voices.h"
 
@@ -43,18 +42,7 @@ HRESULT STDMETHODCALLTYPE TEngClassFactory::CreateInstance(IUnknown* pUnkOuter, 
   *ppv = nullptr;
   if (pUnkOuter) return CLASS_E_NOAGGREGATION;
   if (IsEqualCLSID(FClsid, CLSID_KalvorSapi5Engine)) return CreateSapi5Engine(riid, ppv);
-  return ComEntry([&]() -> HRESULT {
-    CollectModes();
-    auto* engine = new TEngineEnum(&ObjectReleased);
-    const HRESULT r = engine->QueryInterface(riid, ppv);
-    if (FAILED(r)) {
-      // Never counted and never handed out: it goes without a release notification.
-      delete engine;
-      return r;
-    }
-    ObjectCreated();
-    return S_OK;
-  });
+  return ComEntry([&] { return TEngineEnum::Create(&ObjectReleased, riid, ppv); });
 }
 
 HRESULT STDMETHODCALLTYPE TEngClassFactory::LockServer(BOOL fLock) {

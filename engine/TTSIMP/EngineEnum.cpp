@@ -9,7 +9,6 @@
 #include "ComEntry.h"
 #include "EngineHost.h"
 #include "EngineModule.h"
-#include "Module.h"
 #include "SpcMode.h"
 #include "VoiceModes.h"
 
@@ -107,176 +106,184 @@ ULONG STDMETHODCALLTYPE TEngineEnum::Release() {
   return static_cast<ULONG>(n);
 }
 
-// ---------------------------------------------------------------------------------------------
-// ITTSEnumW: one mode is listed, the male voice; the female one is reached through Find and Select.
-
-HRESULT STDMETHODCALLTYPE TEngITTSEnumW::Next(ULONG celt, PTTSMODEINFOW rgelt,
-                                              ULONG* pceltFetched) {
-  return ComEntry([&]() -> HRESULT {
-    if (!rgelt || (celt != 1 && !pceltFetched)) return E_INVALIDARG;
-    ULONG& position = FOwner.FPosition;
-    for (ULONG k = 0; k < celt; ++k) rgelt[k] = TTSMODEINFOW{};
-    if (position >= 1) {
-      if (pceltFetched) *pceltFetched = 0;
-      return S_FALSE;
-    }
-    const ULONG n = celt < 1 - position ? celt : 1 - position;
-    if (n == 1) rgelt[0] = ModeInfoOfRow(VoiceModeTable[0]);
-    position += n;
-    if (pceltFetched) *pceltFetched = n;
-    return S_OK;
-  });
-}
-
-HRESULT STDMETHODCALLTYPE TEngITTSEnumW::Skip(ULONG celt) {
-  const ULONG p = FOwner.FPosition + celt;  // wraps as a 32-bit count does
-  if (p <= 1) {
-    FOwner.FPosition = p;
-    return S_OK;
+HRESULT TEngineEnum::Next(ULONG celt, PTTSMODEINFOW rgelt, ULONG* pceltFetched) {
+  if (!rgelt || (celt != 1 && !pceltFetched)) return E_INVALIDARG;
+  for (ULONG k = 0; k < celt; ++k) rgelt[k] = TTSMODEINFOW{};
+  if (FPosition >= 1) {
+    if (pceltFetched) *pceltFetched = 0;
+    return S_FALSE;
   }
-  FOwner.FPosition = 1;
-  return S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE TEngITTSEnumW::Reset() {
-  FOwner.FPosition = 0;
+  const ULONG n = celt < 1 - FPosition ? celt : 1 - FPosition;
+  if (n == 1) rgelt[0] = ModeInfoOfRow(VoiceModeTable[0]);
+  FPosition += n;
+  if (pceltFetched) *pceltFetched = n;
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TEngITTSEnumW::Clone(ITTSEnumW** ppenum) {
-  return ComEntry([&]() -> HRESULT {
-    if (!ppenum) return E_INVALIDARG;
-    *ppenum = nullptr;
-    CollectModes();
-    auto* clone = new TEngineEnum(FOwner.FOnRelease);
-    clone->FPosition = FOwner.FPosition;
-    const HRESULT r = clone->QueryInterface(IID_ITTSEnumW, reinterpret_cast<void**>(ppenum));
-    if (FAILED(r)) {
-      delete clone;
-      return r;
-    }
-    ObjectCreated();
+HRESULT TEngineEnum::Skip(ULONG celt) {
+  const ULONG p = FPosition + celt;  // wraps as a 32-bit count does
+  if (p <= 1) {
+    FPosition = p;
     return S_OK;
-  });
+  }
+  FPosition = 1;
+  return S_FALSE;
 }
 
-HRESULT STDMETHODCALLTYPE TEngITTSEnumW::Select(GUID gModeID, ITTSCentralW** ppiTTSCentral,
-                                                IUnknown* pIUnknownForAudio) {
-  return ComEntry([&] { return SelectMode(gModeID, ppiTTSCentral, pIUnknownForAudio); });
+HRESULT TEngineEnum::Reset() {
+  FPosition = 0;
+  return S_OK;
+}
+
+HRESULT TEngineEnum::Create(TReleaseNotify onRelease, REFIID iid, void** ppv, ULONG position) {
+  CollectModes();
+  auto* engine = new TEngineEnum(onRelease);
+  engine->FPosition = position;
+  const HRESULT r = engine->QueryInterface(iid, ppv);
+  if (FAILED(r)) {
+    // Never counted and never handed out: it goes without a release notification.
+    delete engine;
+    return r;
+  }
+  ObjectCreated();
+  return S_OK;
+}
+
+HRESULT TEngineEnum::Clone(REFIID iid, void** ppv) {
+  return Create(FOnRelease, iid, ppv, FPosition);
 }
 
 // ---------------------------------------------------------------------------------------------
-// ITTSEnumA
+// The facets. What differs between the wide and the ANSI side is in the overloads below.
 
-HRESULT STDMETHODCALLTYPE TEngITTSEnumA::Next(ULONG celt, PTTSMODEINFOA rgelt,
-                                              ULONG* pceltFetched) {
-  return ComEntry([&]() -> HRESULT {
-    if (!rgelt || (celt != 1 && !pceltFetched)) return E_INVALIDARG;
-    std::vector<TTSMODEINFOW> wide(celt);
-    const HRESULT r = FOwner.FEnumW.Next(celt, wide.data(), pceltFetched);
-    if (FAILED(r)) return r;
-    for (ULONG k = 0; k < celt; ++k) rgelt[k] = TTSMODEINFOA{};
-    if (r == S_OK) {
-      const ULONG n = pceltFetched ? *pceltFetched : 1;
-      for (ULONG k = 0; k < n && k < celt; ++k) rgelt[k] = ModeInfoToAnsi(wide[k]);
+namespace {
+
+const IID& IidOf(ITTSEnumW*) {
+  return IID_ITTSEnumW;
+}
+const IID& IidOf(ITTSEnumA*) {
+  return IID_ITTSEnumA;
+}
+
+HRESULT NextAs(TEngineEnum& engine, ULONG celt, PTTSMODEINFOW rgelt, ULONG* pceltFetched) {
+  return engine.Next(celt, rgelt, pceltFetched);
+}
+
+HRESULT NextAs(TEngineEnum& engine, ULONG celt, PTTSMODEINFOA rgelt, ULONG* pceltFetched) {
+  if (!rgelt || (celt != 1 && !pceltFetched)) return E_INVALIDARG;
+  std::vector<TTSMODEINFOW> wide(celt);
+  const HRESULT r = engine.Next(celt, wide.data(), pceltFetched);
+  if (FAILED(r)) return r;
+  for (ULONG k = 0; k < celt; ++k) rgelt[k] = TTSMODEINFOA{};
+  if (r == S_OK) {
+    const ULONG n = pceltFetched ? *pceltFetched : 1;
+    for (ULONG k = 0; k < n && k < celt; ++k) rgelt[k] = ModeInfoToAnsi(wide[k]);
+  }
+  return r;
+}
+
+HRESULT SelectAs(GUID gModeID, ITTSCentralW** ppiTTSCentral, IUnknown* pIUnknownForAudio) {
+  return SelectMode(gModeID, ppiTTSCentral, pIUnknownForAudio);
+}
+
+HRESULT SelectAs(GUID gModeID, ITTSCentralA** ppiTTSCentral, IUnknown* pIUnknownForAudio) {
+  if (!pIUnknownForAudio) return E_INVALIDARG;
+  if (!VoiceModeRow(gModeID)) return TTSERR_INVALIDMODE;
+  if (!ppiTTSCentral) return E_INVALIDARG;
+  *ppiTTSCentral = nullptr;
+  ITTSCentralW* wide = nullptr;
+  HRESULT r = SelectMode(gModeID, &wide, pIUnknownForAudio);
+  if (FAILED(r)) return r;
+  r = wide->QueryInterface(IID_ITTSCentralA, reinterpret_cast<void**>(ppiTTSCentral));
+  wide->Release();
+  return r;
+}
+
+// Of the criteria only the mode identifier and the mode name count; the male row wins when the
+// criteria name one row by one field and the other by the other.
+HRESULT FindAs(PTTSMODEINFOW pCriteria, PTTSMODEINFOW pFound) {
+  if (!pCriteria || !pFound) return E_INVALIDARG;
+  // Names are compared as the engine stores them, in Windows-1254, byte for byte.
+  std::string name;
+  const bool named = FieldToCp1254(pCriteria->szModeName, TTSI_NAMELEN, name);
+  const GUID wanted = pCriteria->gModeID;
+  *pFound = TTSMODEINFOW{};
+  for (const TVoiceModeRow& row : VoiceModeTable) {
+    if (wanted == row.ModeID || (named && name == row.ModeName)) {
+      *pFound = ModeInfoOfRow(row);
+      return S_OK;
     }
-    return r;
-  });
+  }
+  return S_FALSE;
 }
 
-HRESULT STDMETHODCALLTYPE TEngITTSEnumA::Skip(ULONG celt) {
-  return FOwner.FEnumW.Skip(celt);
+HRESULT FindAs(PTTSMODEINFOA pCriteria, PTTSMODEINFOA pFound) {
+  if (!pCriteria || !pFound) return E_INVALIDARG;
+  TTSMODEINFOW criteria = ModeInfoToWide(*pCriteria);
+  TTSMODEINFOW found{};
+  const HRESULT r = FindAs(&criteria, &found);
+  *pFound = TTSMODEINFOA{};
+  if (r != S_OK) return r;
+  *pFound = ModeInfoToAnsi(found);
+  return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TEngITTSEnumA::Reset() {
-  return FOwner.FEnumW.Reset();
+}  // namespace
+
+template <class I, class ModeInfo, class Central>
+HRESULT STDMETHODCALLTYPE TEngEnum<I, ModeInfo, Central>::Next(ULONG celt, ModeInfo* rgelt,
+                                                               ULONG* pceltFetched) {
+  return ComEntry([&] { return NextAs(this->FOwner, celt, rgelt, pceltFetched); });
 }
 
-HRESULT STDMETHODCALLTYPE TEngITTSEnumA::Clone(ITTSEnumA** ppenum) {
+template <class I, class ModeInfo, class Central>
+HRESULT STDMETHODCALLTYPE TEngEnum<I, ModeInfo, Central>::Skip(ULONG celt) {
+  return this->FOwner.Skip(celt);
+}
+
+template <class I, class ModeInfo, class Central>
+HRESULT STDMETHODCALLTYPE TEngEnum<I, ModeInfo, Central>::Reset() {
+  return this->FOwner.Reset();
+}
+
+template <class I, class ModeInfo, class Central>
+HRESULT STDMETHODCALLTYPE TEngEnum<I, ModeInfo, Central>::Clone(I** ppenum) {
   return ComEntry([&]() -> HRESULT {
     if (!ppenum) return E_INVALIDARG;
     *ppenum = nullptr;
-    ITTSEnumW* wide = nullptr;
-    HRESULT r = FOwner.FEnumW.Clone(&wide);
-    if (FAILED(r)) return r;
-    r = wide->QueryInterface(IID_ITTSEnumA, reinterpret_cast<void**>(ppenum));
-    wide->Release();
-    return r;
+    return this->FOwner.Clone(IidOf(static_cast<I*>(nullptr)), reinterpret_cast<void**>(ppenum));
   });
 }
 
-HRESULT STDMETHODCALLTYPE TEngITTSEnumA::Select(GUID gModeID, ITTSCentralA** ppiTTSCentral,
-                                                IUnknown* pIUnknownForAudio) {
-  return ComEntry([&]() -> HRESULT {
-    if (!pIUnknownForAudio) return E_INVALIDARG;
-    if (!VoiceModeRow(gModeID)) return TTSERR_INVALIDMODE;
-    if (!ppiTTSCentral) return E_INVALIDARG;
-    *ppiTTSCentral = nullptr;
-    ITTSCentralW* wide = nullptr;
-    HRESULT r = FOwner.FEnumW.Select(gModeID, &wide, pIUnknownForAudio);
-    if (FAILED(r)) return r;
-    r = wide->QueryInterface(IID_ITTSCentralA, reinterpret_cast<void**>(ppiTTSCentral));
-    wide->Release();
-    return r;
-  });
+template <class I, class ModeInfo, class Central>
+HRESULT STDMETHODCALLTYPE TEngEnum<I, ModeInfo, Central>::Select(GUID gModeID,
+                                                                 Central** ppiTTSCentral,
+                                                                 IUnknown* pIUnknownForAudio) {
+  return ComEntry([&] { return SelectAs(gModeID, ppiTTSCentral, pIUnknownForAudio); });
 }
 
-// ---------------------------------------------------------------------------------------------
-// ITTSFindW: of the criteria only the mode identifier and the mode name count; the male row wins
-// when the criteria name one row by one field and the other by the other.
+template class TEngEnum<ITTSEnumW, TTSMODEINFOW, ITTSCentralW>;
+template class TEngEnum<ITTSEnumA, TTSMODEINFOA, ITTSCentralA>;
 
-HRESULT STDMETHODCALLTYPE TEngITTSFindW::Find(PTTSMODEINFOW pCriteria, PTTSMODEINFORANK,
-                                              PTTSMODEINFOW pFound) {
-  return ComEntry([&]() -> HRESULT {
-    if (!pCriteria || !pFound) return E_INVALIDARG;
-    // Names are compared as the engine stores them, in Windows-1254, byte for byte.
-    std::string name;
-    const bool named = FieldToCp1254(pCriteria->szModeName, TTSI_NAMELEN, name);
-    const GUID wanted = pCriteria->gModeID;
-    *pFound = TTSMODEINFOW{};
-    for (const TVoiceModeRow& row : VoiceModeTable) {
-      if (wanted == row.ModeID || (named && name == row.ModeName)) {
-        *pFound = ModeInfoOfRow(row);
-        return S_OK;
-      }
-    }
-    return S_FALSE;
-  });
+template <class I, class ModeInfo, class Central>
+HRESULT STDMETHODCALLTYPE TEngFind<I, ModeInfo, Central>::Find(ModeInfo* pCriteria,
+                                                               PTTSMODEINFORANK, ModeInfo* pFound) {
+  return ComEntry([&] { return FindAs(pCriteria, pFound); });
 }
 
-HRESULT STDMETHODCALLTYPE TEngITTSFindW::Select(GUID gModeID, ITTSCentralW** ppiTTSCentral,
-                                                IUnknown* pIUnknownForAudio) {
+// The audio object is held for the whole selection.
+template <class I, class ModeInfo, class Central>
+HRESULT STDMETHODCALLTYPE TEngFind<I, ModeInfo, Central>::Select(GUID gModeID,
+                                                                 Central** ppiTTSCentral,
+                                                                 IUnknown* pIUnknownForAudio) {
   if (!pIUnknownForAudio) return E_INVALIDARG;
   pIUnknownForAudio->AddRef();
-  const HRESULT r = FOwner.FEnumW.Select(gModeID, ppiTTSCentral, pIUnknownForAudio);
+  const HRESULT r = ComEntry([&] { return SelectAs(gModeID, ppiTTSCentral, pIUnknownForAudio); });
   pIUnknownForAudio->Release();
   return r;
 }
 
-// ---------------------------------------------------------------------------------------------
-// ITTSFindA
-
-HRESULT STDMETHODCALLTYPE TEngITTSFindA::Find(PTTSMODEINFOA pCriteria, PTTSMODEINFORANK pRank,
-                                              PTTSMODEINFOA pFound) {
-  return ComEntry([&]() -> HRESULT {
-    if (!pCriteria || !pFound) return E_INVALIDARG;
-    TTSMODEINFOW criteria = ModeInfoToWide(*pCriteria);
-    TTSMODEINFOW found{};
-    const HRESULT r = FOwner.FFindW.Find(&criteria, pRank, &found);
-    *pFound = TTSMODEINFOA{};
-    if (r != S_OK) return r;
-    *pFound = ModeInfoToAnsi(found);
-    return S_OK;
-  });
-}
-
-HRESULT STDMETHODCALLTYPE TEngITTSFindA::Select(GUID gModeID, ITTSCentralA** ppiTTSCentral,
-                                                IUnknown* pIUnknownForAudio) {
-  if (!pIUnknownForAudio) return E_INVALIDARG;
-  pIUnknownForAudio->AddRef();
-  const HRESULT r = FOwner.FEnumA.Select(gModeID, ppiTTSCentral, pIUnknownForAudio);
-  pIUnknownForAudio->Release();
-  return r;
-}
+template class TEngFind<ITTSFindW, TTSMODEINFOW, ITTSCentralW>;
+template class TEngFind<ITTSFindA, TTSMODEINFOA, ITTSCentralA>;
 
 }  // namespace kalvor

@@ -11,61 +11,46 @@ namespace kalvor {
 
 class TEngineEnum;
 
-template <class I>
-using TEngFacet = TFacet<TEngineEnum, I>;
-
-class TEngITTSEnumW final : public TEngFacet<ITTSEnumW> {
+// The wide and the ANSI facet of each interface are one template: the ANSI one converts the mode
+// records in the system ANSI code page (the A client's own) around the same calls of the engine
+// object. ModeInfo and Central are the interface's mode record and central (TTSMODEINFOW,
+// ITTSCentralW or TTSMODEINFOA, ITTSCentralA).
+template <class I, class ModeInfo, class Central>
+class TEngEnum final : public TFacet<TEngineEnum, I> {
  public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE Next(ULONG celt, PTTSMODEINFOW rgelt, ULONG* pceltFetched) override;
+  using TFacet<TEngineEnum, I>::TFacet;
+  HRESULT STDMETHODCALLTYPE Next(ULONG celt, ModeInfo* rgelt, ULONG* pceltFetched) override;
   HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override;
   HRESULT STDMETHODCALLTYPE Reset() override;
-  HRESULT STDMETHODCALLTYPE Clone(ITTSEnumW** ppenum) override;
-  HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralW** ppiTTSCentral,
+  HRESULT STDMETHODCALLTYPE Clone(I** ppenum) override;
+  HRESULT STDMETHODCALLTYPE Select(GUID gModeID, Central** ppiTTSCentral,
                                    IUnknown* pIUnknownForAudio) override;
 };
 
-// The ANSI facets convert in the system ANSI code page (the A client's own) and pass on to the
-// wide ones.
-class TEngITTSEnumA final : public TEngFacet<ITTSEnumA> {
+using TEngITTSEnumW = TEngEnum<ITTSEnumW, TTSMODEINFOW, ITTSCentralW>;
+using TEngITTSEnumA = TEngEnum<ITTSEnumA, TTSMODEINFOA, ITTSCentralA>;
+
+template <class I, class ModeInfo, class Central>
+class TEngFind final : public TFacet<TEngineEnum, I> {
  public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE Next(ULONG celt, PTTSMODEINFOA rgelt, ULONG* pceltFetched) override;
-  HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override;
-  HRESULT STDMETHODCALLTYPE Reset() override;
-  HRESULT STDMETHODCALLTYPE Clone(ITTSEnumA** ppenum) override;
-  HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralA** ppiTTSCentral,
+  using TFacet<TEngineEnum, I>::TFacet;
+  HRESULT STDMETHODCALLTYPE Find(ModeInfo* pCriteria, PTTSMODEINFORANK pRank,
+                                 ModeInfo* pFound) override;
+  HRESULT STDMETHODCALLTYPE Select(GUID gModeID, Central** ppiTTSCentral,
                                    IUnknown* pIUnknownForAudio) override;
 };
 
-class TEngITTSFindW final : public TEngFacet<ITTSFindW> {
- public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOW pCriteria, PTTSMODEINFORANK pRank,
-                                 PTTSMODEINFOW pFound) override;
-  HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralW** ppiTTSCentral,
-                                   IUnknown* pIUnknownForAudio) override;
-};
-
-class TEngITTSFindA final : public TEngFacet<ITTSFindA> {
- public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOA pCriteria, PTTSMODEINFORANK pRank,
-                                 PTTSMODEINFOA pFound) override;
-  HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralA** ppiTTSCentral,
-                                   IUnknown* pIUnknownForAudio) override;
-};
+using TEngITTSFindW = TEngFind<ITTSFindW, TTSMODEINFOW, ITTSCentralW>;
+using TEngITTSFindA = TEngFind<ITTSFindA, TTSMODEINFOA, ITTSCentralA>;
 
 class TEngineEnum final : public IUnknown {
  public:
   // Called when the reference count falls to zero (the module's ObjectReleased).
   using TReleaseNotify = void (*)();
 
-  // Reference count 0; the caller's QueryInterface gives the first reference.
-  explicit TEngineEnum(TReleaseNotify onRelease);
-  // Public for the creators' failure paths only: an engine object that was handed out goes at its
-  // last Release.
-  ~TEngineEnum() = default;
+  // A new engine object at the given place of the enumeration, handed out as iid and counted as a
+  // live object of the module (the class factory's and Clone's way to make one).
+  static HRESULT Create(TReleaseNotify onRelease, REFIID iid, void** ppv, ULONG position = 0);
   TEngineEnum(const TEngineEnum&) = delete;
   TEngineEnum& operator=(const TEngineEnum&) = delete;
 
@@ -73,11 +58,19 @@ class TEngineEnum final : public IUnknown {
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
 
+  // The enumeration, shared by both enumerators: one mode is listed, the male voice; the female
+  // one is reached through Find and Select.
+  HRESULT Next(ULONG celt, PTTSMODEINFOW rgelt, ULONG* pceltFetched);
+  HRESULT Skip(ULONG celt);
+  HRESULT Reset();
+  // A new engine object at the same place of the enumeration, as the interface iid.
+  HRESULT Clone(REFIID iid, void** ppv);
+
  private:
-  friend class TEngITTSEnumW;
-  friend class TEngITTSEnumA;
-  friend class TEngITTSFindW;
-  friend class TEngITTSFindA;
+  // Reference count 0: Create's QueryInterface gives the first reference. The object goes at its
+  // last Release.
+  explicit TEngineEnum(TReleaseNotify onRelease);
+  ~TEngineEnum() = default;
 
   LONG FRefCount = 0;
   TReleaseNotify FOnRelease;

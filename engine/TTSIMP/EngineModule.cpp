@@ -8,7 +8,6 @@
 
 #include "EngineHost.h"
 #include "EngineText.h"
-#include "Module.h"
 #include "SpcMode.h"
 
 namespace kalvor {
@@ -17,6 +16,9 @@ namespace {
 // How often a mode that was released while speaking is looked at again.
 constexpr UINT kCollectIntervalMs = 100;
 
+std::atomic<HINSTANCE> gInstance{nullptr};
+std::atomic<LONG> gObjectCount{0};
+std::atomic<DWORD> gLastSinkKey{1};
 std::atomic<LONG> gLockCount{0};
 std::atomic<LONG> gFactories{0};
 
@@ -44,6 +46,36 @@ char SeparatorOf(const wchar_t* s, char fallback) {
 }
 
 }  // namespace
+
+HINSTANCE ModuleInstance() {
+  HINSTANCE h = gInstance.load();
+  if (h) return h;
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&ModuleInstance), &self))
+    self = GetModuleHandleW(nullptr);
+  gInstance.store(self);
+  return self;
+}
+
+void SetModuleInstance(HINSTANCE instance) {
+  gInstance.store(instance);
+}
+
+LONG ObjectCount() {
+  return gObjectCount.load();
+}
+void ObjectCreated() {
+  ++gObjectCount;
+}
+void ObjectReleased() {
+  --gObjectCount;
+}
+
+DWORD NextSinkKey() {
+  return ++gLastSinkKey;
+}
 
 void SeparatorsFromLocale(const wchar_t* thousands, const wchar_t* decimal, char& thousandsOut,
                           char& decimalOut) {

@@ -1,6 +1,7 @@
-// The engine module's own state beside the object count of Module.h: the class factory's lock
-// count, the modes that Select created and which of them is the current one, and the start-up of
-// the portable core's host settings (module directory, number separators).
+// The engine module's state, shared by all its COM objects: the module's instance handle, the
+// count of live objects and of class factories, the class factory's lock count, the key counter for
+// registered notification sinks, the modes that Select created and which of them is the current
+// one, and the start-up of the portable core's host settings (module directory, number separators).
 //
 // Lifetime of a mode: a mode is destroyed at its last Release, unless one of its own TextData calls
 // is still on the stack (a client may let go of a mode from a message handler that the mode's wait
@@ -33,6 +34,22 @@ inline constexpr GUID KalvorModeFemale = {
 // (a comma and a full stop when the locale gives none that Windows-1254 can hold). Uses kernel32
 // only, as the loader lock allows.
 void InitEngineHost(HINSTANCE instance);
+
+// The module whose code this is: the engine DLL, or the test program that links the mode library
+// directly. Window classes are registered with it. DllMain may set it; until then it is looked up
+// from the address of this code.
+HINSTANCE ModuleInstance();
+void SetModuleInstance(HINSTANCE instance);
+
+// Engine and mode objects handed out and not yet released.
+LONG ObjectCount();
+void ObjectCreated();
+// The release notification: an engine or mode object calls it when its count falls to zero.
+void ObjectReleased();
+
+// The next key for ITTSCentral::Register. The counter starts at 1 and is incremented before each
+// use, so the first registration of the process gets 2; keys are unique across all modes.
+DWORD NextSinkKey();
 
 // The separators a locale's two strings give, with the fallback for each.
 void SeparatorsFromLocale(const wchar_t* thousands, const wchar_t* decimal, char& thousandsOut,

@@ -1,7 +1,6 @@
-// The audio destination's notifications: TModeNotify turns them into posted messages on any
-// thread, and the mode's window delivers them to the registered sinks on the mode's own thread.
-#include "MouthShape.h"
-#include "SpcMode.h"
+#include "ModeNotify.h"
+
+#include "MsgWindow.h"
 
 namespace kalvor {
 
@@ -90,57 +89,6 @@ HRESULT STDMETHODCALLTYPE TModeNotify::BookMark(DWORD dwMarkID, BOOL fFlushed) {
   else
     PostMessageW(window, WM_TTS_BOOKMARK, dwMarkID, static_cast<LPARAM>(dwMarkID));
   return S_OK;
-}
-
-void TSpcMode::DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam) {
-  const TCallingOut callingOut(FCallingOut);
-  // The sinks are taken as they are now; one that is unregistered by an earlier sink's call is
-  // not called any more.
-  std::vector<TSinkReg> sinks;
-  for (const TSinkReg& reg : FSinkList)
-    if (reg.Sink && IsEqualIID(reg.Iid, IID_ITTSNotifySinkA)) sinks.push_back(reg);
-  // Each is held for the calls, and let go on every way out.
-  struct Hold {
-    std::vector<TSinkReg>& list;
-    explicit Hold(std::vector<TSinkReg>& l) : list(l) {
-      for (const TSinkReg& reg : list) reg.Sink->AddRef();
-    }
-    ~Hold() {
-      for (const TSinkReg& reg : list) reg.Sink->Release();
-    }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-  } hold(sinks);
-
-  const QWORD stamp =
-      (static_cast<QWORD>(static_cast<DWORD>(lParam)) << 32) | static_cast<DWORD>(wParam);
-  for (const TSinkReg& reg : sinks) {
-    bool registered = false;
-    for (const TSinkReg& now : FSinkList) registered = registered || now.Key == reg.Key;
-    if (!registered) continue;
-    // A sink's result is not read: one failing sink does not keep the others from hearing.
-    switch (msg) {
-      case WM_TTS_ATTRIBCHANGED:
-        reg.Sink->AttribChanged(static_cast<DWORD>(wParam));
-        break;
-      case WM_TTS_AUDIOSTART:
-        reg.Sink->AudioStart(stamp);
-        break;
-      case WM_TTS_AUDIOSTOP:
-        reg.Sink->AudioStop(stamp);
-        break;
-      case WM_TTS_BOOKMARK: {
-        // The mark is the letter's Windows-1254 code.
-        const auto letter = static_cast<std::uint8_t>(wParam);
-        FMouth = MouthShapeOf(letter);
-        reg.Sink->Visual(TimeStamp(), static_cast<CHAR>(letter), static_cast<CHAR>(letter),
-                         TTSNSHINT_COMMAND, &FMouth);
-        break;
-      }
-      default:
-        break;
-    }
-  }
 }
 
 }  // namespace kalvor

@@ -51,26 +51,15 @@ void TSpcMode::ApplyTag(TSpeakCall& call, TTagState& state, const TTextTag& tag)
     case TTextTag::Speed:
       SpeedSet(tag.Value);
       return;
-    case TTextTag::Volume: {
+    case TTextTag::Volume:
       // The level changes when playback gets there, not while the audio before it still plays.
-      TClientMark m;
-      m.Serial = call.Serial;
-      m.IsVolume = true;
-      m.Level = VolumeLevel(tag.Value);
-      AddClientMark(m);
+      AddVolumeChange(call.Serial, VolumeLevel(tag.Value));
       return;
-    }
     case TTextTag::Reset:
       FPlayer->SetHiz(state.Hiz);
       PostToWindow(WM_TTS_ATTRIBCHANGED, TTSNSAC_PITCH, 0);
       SpeedSet(state.Speed);
-      if (state.HasLevel) {
-        TClientMark m;
-        m.Serial = call.Serial;
-        m.IsVolume = true;
-        m.Level = state.Level;
-        AddClientMark(m);
-      }
+      if (state.HasLevel) AddVolumeChange(call.Serial, state.Level);
       return;
   }
 }
@@ -81,6 +70,14 @@ void TSpcMode::AddClientMark(TClientMark mark) {
   FClientMarks.reserve(FClientMarks.size() + 1);  // nothing below can fail
   if (mark.Sink) mark.Sink->AddRef();
   FClientMarks.push_back(mark);
+}
+
+void TSpcMode::AddVolumeChange(DWORD serial, DWORD level) {
+  TClientMark m;
+  m.Serial = serial;
+  m.IsVolume = true;
+  m.Level = level;
+  AddClientMark(m);
 }
 
 bool TSpcMode::HasClientMarks(DWORD serial) const {

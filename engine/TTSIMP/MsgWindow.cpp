@@ -3,7 +3,7 @@
 #include <string>
 
 #include "Framework.h"
-#include "Module.h"
+#include "EngineModule.h"
 #include "SpcMode.h"
 
 namespace kalvor {

@@ -7,8 +7,9 @@
 #include "ComEntry.h"
 #include "EngineText.h"
 #include "Framework.h"
+#include "ModeNotify.h"
+#include "MouthShape.h"
 #include "MsgWindow.h"
-#include "Module.h"
 #include "StrPlaySP_Text.h"
 #include "VoiceModes.h"
 
@@ -22,17 +23,6 @@ constexpr int kMaxWaits = 200;
 constexpr DWORD kWaitSliceMs = 100;
 
 }  // namespace
-
-std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den) {
-  std::int64_t q = num / den;
-  std::int64_t r = num % den;
-  if (r < 0) {  // floor division, so that the remainder is non-negative
-    q -= 1;
-    r += den;
-  }
-  if (2 * r > den || (2 * r == den && (q & 1) != 0)) ++q;
-  return q;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Creation, Init, destruction
@@ -71,7 +61,7 @@ HRESULT TSpcMode::Init() {
     if (FAILED(r)) return r;
 
     FTextQueue.clear();
-    FSinkList.clear();
+    FSinks.Clear();
     FSpeed = 100;
     FMsgWindow = std::make_unique<TTTSMsgWindow>(*this);
     FNotify = new TModeNotify(FMsgWindow->Handle(), FAudio);
@@ -81,9 +71,7 @@ HRESULT TSpcMode::Init() {
 }
 
 TSpcMode::~TSpcMode() {
-  for (TSinkReg& reg : FSinkList)
-    if (reg.Sink) reg.Sink->Release();
-  FSinkList.clear();
+  FSinks.Clear();
   if (FAudio && FPlayer) AudioReset();
   // From here on a late notification from the destination's thread reaches nothing of ours.
   if (FNotify) FNotify->Detach();
@@ -169,57 +157,14 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA text
 
   // The text is read up to its terminator, never beyond dwSize bytes.
   const auto* wide = static_cast<const WCHAR*>(text.pData);
-  const std::wstring_view source(wide, wcsnlen(wide, text.dwSize / 2));
-  // A tagged text is spoken as its text without the tags; each place that holds tags becomes a
-  // cue of the synthesizer, at the byte where the text after it begins. The pieces between are
-  // converted one by one, which gives the bytes the whole text would give.
-  TTaggedText tagged;
-  std::string engineText;
-  std::vector<std::size_t> cues;
-  std::vector<std::size_t> cueTags;  // index of the first tag of each cue
-  if (dwFlags & TTSDATAFLAG_TAGGED) {
-    tagged = ParseTaggedText(source);
-    std::size_t from = 0;
-    for (std::size_t k = 0; k < tagged.Tags.size(); ++k) {
-      const std::size_t at = tagged.Tags[k].Position;
-      if (k > 0 && at == tagged.Tags[k - 1].Position) continue;
-      engineText += WideToEngineText(tagged.Plain.data() + from, at - from);
-      cues.push_back(engineText.size());
-      cueTags.push_back(k);
-      from = at;
-    }
-    engineText += WideToEngineText(tagged.Plain.data() + from, tagged.Plain.size() - from);
-  } else {
-    engineText = WideToEngineText(source.data(), source.size());
-  }
+  const TEngineInput input =
+      PrepareText(std::wstring_view(wide, wcsnlen(wide, text.dwSize / 2)), dwFlags);
 
   TSpeakCall call;
   call.Serial = ++FLastSerial;
-  if (IsEqualIID(iid, IID_IVTxtNotifySinkW) || IsEqualIID(iid, IID_IVTxtNotifySinkA) ||
-      IsEqualIID(iid, IID_ITTSBufNotifySink)) {
-    BUFLIST e;
-    e.Serial = call.Serial;
-    if (pNotifyInterface && IsEqualIID(iid, IID_ITTSBufNotifySink))
-      e.BufSink = static_cast<ITTSBufNotifySink*>(pNotifyInterface);
-    call.Entry = FTextQueue.insert(FTextQueue.end(), e);
-    call.HasEntry = true;
-    if (e.BufSink) e.BufSink->AddRef();
-  }
-
-  // A destination that cannot be claimed speaks nothing: say so, and leave no trace. (Start's
-  // result is not read: a device that is still running from the last text may call it an error.)
-  if (!FClaimed && !FAudioPaused) {
-    const HRESULT r = FAudio->Claim();
-    if (FAILED(r)) {
-      if (call.HasEntry) {
-        if (call.Entry->BufSink) call.Entry->BufSink->Release();
-        FTextQueue.erase(call.Entry);
-      }
-      return r;
-    }
-    FClaimed = true;
-    FAudio->Start();
-  }
+  QueueEntry(call, pNotifyInterface, iid);
+  const HRESULT claimed = ClaimForText(call);
+  if (FAILED(claimed)) return claimed;
   // Paused and not claimed: nothing is claimed now; the text waits for AudioResume.
   FSpeaking = true;
   FWordOffset = 0;
@@ -227,33 +172,100 @@ HRESULT TSpcMode::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA text
   call.Prev = FActive;
   FActive = &call;
   ++FDepth;
-  HRESULT result = S_OK;
   bool failed = false;
-  try {
-    if (cues.empty()) {
-      result = FPlayer->Speak(engineText);
-    } else {
-      TTagState state{FPlayer->Hiz(), FSpeed, false, 0};
-      // \Rst\ goes back to the level the device has now.
-      for (const TTextTag& tag : tagged.Tags)
-        if (tag.Kind == TTextTag::Reset) {
-          state.HasLevel = FAudio->LevelGet(&state.Level) == S_OK;
-          break;
-        }
-      result = FPlayer->Speak(engineText, cues, [&](TStrPlayer&, std::size_t cue) {
-        const std::size_t end = cue + 1 < cueTags.size() ? cueTags[cue + 1] : tagged.Tags.size();
-        for (std::size_t k = cueTags[cue]; k < end; ++k) ApplyTag(call, state, tagged.Tags[k]);
-      });
-    }
-  } catch (const std::bad_alloc&) {
-    result = E_OUTOFMEMORY;
-    failed = true;
-  } catch (...) {  // a data file read error
-    result = E_FAIL;
-    failed = true;
-  }
+  const HRESULT result = SpeakInput(call, input, failed);
   FActive = call.Prev;
   --FDepth;
+  return FinishText(call, result, failed);
+}
+
+// A tagged text is spoken as its text without the tags: each place that holds tags becomes a cue
+// of the synthesizer, at the byte where the text after it begins.
+TSpcMode::TEngineInput TSpcMode::PrepareText(std::wstring_view source, DWORD dwFlags) {
+  TEngineInput input;
+  if (!(dwFlags & TTSDATAFLAG_TAGGED)) {
+    input.Text = WideToEngineText(source.data(), source.size());
+    return input;
+  }
+  // The pieces between the cues are converted one by one, which gives the bytes the whole text
+  // would give.
+  input.Tagged = ParseTaggedText(source);
+  const std::vector<TTextTag>& tags = input.Tagged.Tags;
+  const std::wstring& plain = input.Tagged.Plain;
+  std::size_t from = 0;
+  for (std::size_t k = 0; k < tags.size(); ++k) {
+    const std::size_t at = tags[k].Position;
+    if (k > 0 && at == tags[k - 1].Position) continue;
+    input.Text += WideToEngineText(plain.data() + from, at - from);
+    input.Cues.push_back(input.Text.size());
+    input.CueTags.push_back(k);
+    from = at;
+  }
+  input.Text += WideToEngineText(plain.data() + from, plain.size() - from);
+  return input;
+}
+
+// Every text with a notification interface of a known kind is queued, so that its end is reported
+// in order; only a buffer sink is held and told.
+void TSpcMode::QueueEntry(TSpeakCall& call, PVOID pNotifyInterface, const IID& iid) {
+  if (!IsEqualIID(iid, IID_IVTxtNotifySinkW) && !IsEqualIID(iid, IID_IVTxtNotifySinkA) &&
+      !IsEqualIID(iid, IID_ITTSBufNotifySink))
+    return;
+  BUFLIST e;
+  e.Serial = call.Serial;
+  if (pNotifyInterface && IsEqualIID(iid, IID_ITTSBufNotifySink))
+    e.BufSink = static_cast<ITTSBufNotifySink*>(pNotifyInterface);
+  call.Entry = FTextQueue.insert(FTextQueue.end(), e);
+  call.HasEntry = true;
+  if (e.BufSink) e.BufSink->AddRef();
+}
+
+// A destination that cannot be claimed speaks nothing: say so, and leave no trace. (Start's
+// result is not read: a device that is still running from the last text may call it an error.)
+HRESULT TSpcMode::ClaimForText(TSpeakCall& call) {
+  if (FClaimed || FAudioPaused) return S_OK;
+  const HRESULT r = FAudio->Claim();
+  if (FAILED(r)) {
+    if (call.HasEntry) {
+      if (call.Entry->BufSink) call.Entry->BufSink->Release();
+      FTextQueue.erase(call.Entry);
+    }
+    return r;
+  }
+  FClaimed = true;
+  FAudio->Start();
+  return S_OK;
+}
+
+// The synthesizer's result; failed when it threw (out of memory, a data file read error), which
+// aborts the text.
+HRESULT TSpcMode::SpeakInput(TSpeakCall& call, const TEngineInput& input, bool& failed) {
+  try {
+    if (input.Cues.empty()) return FPlayer->Speak(input.Text);
+    const std::vector<TTextTag>& tags = input.Tagged.Tags;
+    TTagState state{FPlayer->Hiz(), FSpeed, false, 0};
+    // \Rst\ goes back to the level the device has now.
+    for (const TTextTag& tag : tags)
+      if (tag.Kind == TTextTag::Reset) {
+        state.HasLevel = FAudio->LevelGet(&state.Level) == S_OK;
+        break;
+      }
+    return FPlayer->Speak(input.Text, input.Cues, [&](TStrPlayer&, std::size_t cue) {
+      const std::size_t end = cue + 1 < input.CueTags.size() ? input.CueTags[cue + 1] : tags.size();
+      for (std::size_t k = input.CueTags[cue]; k < end; ++k) ApplyTag(call, state, tags[k]);
+    });
+  } catch (const std::bad_alloc&) {
+    failed = true;
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    failed = true;
+    return E_FAIL;
+  }
+}
+
+// After the synthesizer returned: the text's marks and entry are settled, the device given back,
+// and a quit that came up meanwhile is handed back to the program once no text is left.
+HRESULT TSpcMode::FinishText(TSpeakCall& call, HRESULT result, bool failed) {
   // Marks of this text that did not come back before its end never will (a reset or a newer
   // text ended it, or the destination does not report them).
   DropClientMarks(false, call.Serial);
@@ -286,91 +298,104 @@ void TSpcMode::HandlePlaySyl(TStr3 Syl, std::int32_t& HRES) {
   TSpeakCall* call = FActive;
   if (!call || call->Ended) return;
   HRES = 0;
-  TMemoryStream& out = FPlayer->OutputStream();
+  if (!WaitForRoom(*call, HRES)) return;
 
-  // Wait for room. While paused the batch is held (those waits do not count); after the
-  // destination reported its end, nothing more is written.
-  int waits = 0;
-  for (;;) {
-    if (call->Ended) return;
-    if (FAudioPaused) {
-      PumpMessages();
-      continue;
-    }
-    if (!FRunning) {
-      EndRunningTexts(false);
-      return;
-    }
-    DWORD free = 0;
-    BOOL eof = FALSE;
-    HRES = FAudioDest->FreeSpace(&free, &eof);
-    if (HRES != 0) {
-      EndRunningTexts(false);
-      return;
-    }
-    if (eof) {
-      FRunning = false;
-      FSpeaking = false;
-      EndRunningTexts(false);
-      return;
-    }
-    if (static_cast<std::uint64_t>(free) >= static_cast<std::uint64_t>(out.Size())) break;
-    if (waits >= kMaxWaits) {
-      HRES = E_FAIL;
-      EndRunningTexts(false);
-      return;
-    }
-    ++waits;
-    PumpMessages();
-  }
-
-  // The dotted capital I is stored as "0" in some names; the position marker "_" is no letter.
-  std::string s(Syl.View());
-  for (char& c : s)
-    if (c == '0') c = '\xDD';
-  if (!s.empty() && s[0] == '_') s.erase(0, 1);
-  const std::size_t n = s.size();
-
+  const std::string name = ReportedUnitName(Syl.View());
   // Marks for the first two letters go before the unit's samples, for the third after them: each
   // becomes a mouth shape when playback reaches it.
-  for (std::size_t i = 0; i < n && i < 2; ++i)
-    if (IsLetterOrDigit(s[i])) FAudioDest->BookMark(static_cast<unsigned char>(s[i]));
-
-  if (call->HasEntry) {
-    BUFLIST& e = *call->Entry;
-    // The entry may be completed from inside the sink's own call: hold the sink meanwhile.
-    TComRef<ITTSBufNotifySink> sink(e.BufSink);
-    if (e.Started == 0) {
-      e.Started = 1;
-      if (sink) {
-        const QWORD ts = TimeStamp();
-        sink->WordPosition(ts, 0);
-        sink->TextDataStarted(ts);
-      }
-    } else if (!FLastUnit.empty() && n == 0 && sink && !FTagPause) {
-      sink->WordPosition(TimeStamp(), FWordOffset);
-    }
-  }
+  MarkLetters(name, 0, 2);
+  ReportUnitToBufferSink(*call, name.size());
   // The sink may have paused or reset from its callback.
   while (FAudioPaused && !call->Ended) PumpMessages();
   if (call->Ended || !FRunning) return;
 
   // The marks of a tagged text that the synthesizer passed since the last batch.
   PlaceClientMarks(call->Serial);
-  out.SetPosition(0);
-  if (FClaimed && out.Size() > 0) {
-    HRES = FAudioDest->DataSet(out.Memory(), static_cast<DWORD>(out.Size()));
-    if (HRES != 0)
-      EndRunningTexts(false);
-    else
-      call->Wrote = true;
-  }
-
-  if (n >= 3 && IsLetterOrDigit(s[2])) FAudioDest->BookMark(static_cast<unsigned char>(s[2]));
+  WriteBatch(*call, HRES);
+  MarkLetters(name, 2, 3);
   // A tag's pause is no end of a sentence: the word positions go on as if it were not there.
   if (FTagPause) return;
-  FWordOffset += static_cast<DWORD>(n);
-  FLastUnit = s;
+  FWordOffset += static_cast<DWORD>(name.size());
+  FLastUnit = name;
+}
+
+bool TSpcMode::WaitForRoom(TSpeakCall& call, std::int32_t& HRES) {
+  int waits = 0;
+  for (;;) {
+    if (call.Ended) return false;
+    if (FAudioPaused) {
+      PumpMessages();
+      continue;
+    }
+    if (!FRunning) {
+      EndRunningTexts(false);
+      return false;
+    }
+    DWORD free = 0;
+    BOOL eof = FALSE;
+    HRES = FAudioDest->FreeSpace(&free, &eof);
+    if (HRES != 0) {
+      EndRunningTexts(false);
+      return false;
+    }
+    if (eof) {
+      FRunning = false;
+      FSpeaking = false;
+      EndRunningTexts(false);
+      return false;
+    }
+    // Measured at every look: the handlers a wait dispatches may call into the mode.
+    const auto size = static_cast<std::uint64_t>(FPlayer->OutputStream().Size());
+    if (std::uint64_t{free} >= size) return true;
+    if (waits >= kMaxWaits) {
+      HRES = E_FAIL;
+      EndRunningTexts(false);
+      return false;
+    }
+    ++waits;
+    PumpMessages();
+  }
+}
+
+std::string TSpcMode::ReportedUnitName(std::string_view unit) {
+  std::string s(unit);
+  for (char& c : s)
+    if (c == '0') c = '\xDD';
+  if (!s.empty() && s[0] == '_') s.erase(0, 1);
+  return s;
+}
+
+void TSpcMode::MarkLetters(const std::string& name, std::size_t from, std::size_t to) {
+  for (std::size_t i = from; i < to && i < name.size(); ++i)
+    if (IsLetterOrDigit(name[i])) FAudioDest->BookMark(static_cast<unsigned char>(name[i]));
+}
+
+void TSpcMode::ReportUnitToBufferSink(TSpeakCall& call, std::size_t nameLength) {
+  if (!call.HasEntry) return;
+  BUFLIST& e = *call.Entry;
+  // The entry may be completed from inside the sink's own call: hold the sink meanwhile.
+  TComRef<ITTSBufNotifySink> sink(e.BufSink);
+  if (e.Started == 0) {
+    e.Started = 1;
+    if (sink) {
+      const QWORD ts = TimeStamp();
+      sink->WordPosition(ts, 0);
+      sink->TextDataStarted(ts);
+    }
+  } else if (!FLastUnit.empty() && nameLength == 0 && sink && !FTagPause) {
+    sink->WordPosition(TimeStamp(), FWordOffset);
+  }
+}
+
+void TSpcMode::WriteBatch(TSpeakCall& call, std::int32_t& HRES) {
+  TMemoryStream& out = FPlayer->OutputStream();
+  out.SetPosition(0);
+  if (!FClaimed || out.Size() == 0) return;
+  HRES = FAudioDest->DataSet(out.Memory(), static_cast<DWORD>(out.Size()));
+  if (HRES != 0)
+    EndRunningTexts(false);
+  else
+    call.Wrote = true;
 }
 
 void TSpcMode::HandleEndOfData() {
@@ -489,6 +514,39 @@ HRESULT TSpcMode::AudioReset() {
   return S_OK;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Window side
+
+void TSpcMode::DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam) {
+  const TCallingOut callingOut(FCallingOut);
+  const QWORD stamp =
+      (static_cast<QWORD>(static_cast<DWORD>(lParam)) << 32) | static_cast<DWORD>(wParam);
+  // A sink's result is not read: one failing sink does not keep the others from hearing.
+  FSinks.ForEach([&](ITTSNotifySinkA& sink) {
+    switch (msg) {
+      case WM_TTS_ATTRIBCHANGED:
+        sink.AttribChanged(static_cast<DWORD>(wParam));
+        break;
+      case WM_TTS_AUDIOSTART:
+        sink.AudioStart(stamp);
+        break;
+      case WM_TTS_AUDIOSTOP:
+        sink.AudioStop(stamp);
+        break;
+      case WM_TTS_BOOKMARK: {
+        // The mark is the letter's Windows-1254 code.
+        const auto letter = static_cast<std::uint8_t>(wParam);
+        FMouth = MouthShapeOf(letter);
+        sink.Visual(TimeStamp(), static_cast<CHAR>(letter), static_cast<CHAR>(letter),
+                    TTSNSHINT_COMMAND, &FMouth);
+        break;
+      }
+      default:
+        break;
+    }
+  });
+}
+
 void TSpcMode::StopBySerial(DWORD serial) {
   for (TSpeakCall* c = FActive; c; c = c->Prev)
     if (c->Serial == serial && serial != 0) {
@@ -513,7 +571,7 @@ void TSpcMode::PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Central: records, positions, registrations
+// Central: records and positions
 
 HRESULT TSpcMode::ModeGet(PTTSMODEINFOW pInfo) {
   if (!pInfo) return E_INVALIDARG;
@@ -529,160 +587,6 @@ HRESULT TSpcMode::PosnGet(PQWORD pqwTimeStamp) {
 HRESULT TSpcMode::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
   if (!pqTimeStamp || !pFiletime) return E_INVALIDARG;
   return FAudio->ToFileTime(pqTimeStamp, pFiletime);
-}
-
-HRESULT TSpcMode::Register(PVOID pNotifyInterface, const IID& iid, DWORD* pdwKey) {
-  if (!pNotifyInterface || !pdwKey) return E_INVALIDARG;
-  // Only the ANSI mode sink is delivered to, by either central.
-  if (!IsEqualIID(iid, IID_ITTSNotifySinkA)) return E_NOINTERFACE;
-  TSinkReg reg;
-  reg.Sink = static_cast<ITTSNotifySinkA*>(pNotifyInterface);
-  reg.Iid = iid;
-  FSinkList.reserve(FSinkList.size() + 1);  // the only step that can fail comes first
-  reg.Key = NextSinkKey();
-  reg.Sink->AddRef();
-  FSinkList.push_back(reg);
-  *pdwKey = reg.Key;
-  return S_OK;
-}
-
-HRESULT TSpcMode::UnRegister(DWORD dwKey) {
-  for (auto it = FSinkList.begin(); it != FSinkList.end(); ++it) {
-    if (it->Key != dwKey) continue;
-    ITTSNotifySinkA* sink = it->Sink;
-    FSinkList.erase(it);
-    if (sink) sink->Release();
-    return S_OK;
-  }
-  return TTSERR_INVALIDKEY;
-}
-
-// ---------------------------------------------------------------------------------------------
-// ITTSCentralW
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Inject(const WCHAR*) {
-  return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ModeGet(PTTSMODEINFOW pttsInfo) {
-  return ComEntry([&] { return FOwner.ModeGet(pttsInfo); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) {
-  return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::PosnGet(PQWORD pqwTimeStamp) {
-  return ComEntry([&] { return FOwner.PosnGet(pqwTimeStamp); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags,
-                                                      SDATA dText, PVOID pNotifyInterface,
-                                                      IID IIDNotifyInterface) {
-  return ComEntry([&] {
-    return FOwner.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface, IIDNotifyInterface);
-  });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
-  return ComEntry([&] { return FOwner.ToFileTime(pqTimeStamp, pFiletime); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioPause() {
-  return ComEntry([&] { return FOwner.AudioPause(); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioResume() {
-  return ComEntry([&] { return FOwner.AudioResume(); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::AudioReset() {
-  return ComEntry([&] { return FOwner.AudioReset(); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::Register(PVOID pNotifyInterface,
-                                                      IID IIDNotifyInterface, DWORD* pdwKey) {
-  return ComEntry([&] { return FOwner.Register(pNotifyInterface, IIDNotifyInterface, pdwKey); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralW::UnRegister(DWORD dwKey) {
-  return ComEntry([&] { return FOwner.UnRegister(dwKey); });
-}
-
-// ---------------------------------------------------------------------------------------------
-// ITTSCentralA: the A client's strings are in the system ANSI code page
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Inject(const CHAR*) {
-  return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::ModeGet(PTTSMODEINFOA pttsInfo) {
-  return ComEntry([&]() -> HRESULT {
-    if (!pttsInfo) return E_INVALIDARG;
-    TTSMODEINFOW w;
-    const HRESULT r = FOwner.ModeGet(&w);
-    if (FAILED(r)) return r;
-    *pttsInfo = ModeInfoToAnsi(w);
-    return S_OK;
-  });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Phoneme(VOICECHARSET, DWORD, SDATA, PSDATA) {
-  return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::PosnGet(PQWORD pqwTimeStamp) {
-  return ComEntry([&] { return FOwner.PosnGet(pqwTimeStamp); });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::TextData(VOICECHARSET eCharacterSet, DWORD dwFlags,
-                                                      SDATA dText, PVOID pNotifyInterface,
-                                                      IID IIDNotifyInterface) {
-  return ComEntry([&]() -> HRESULT {
-    if (dText.dwSize == 0)
-      return FOwner.FCentralW.TextData(eCharacterSet, dwFlags, dText, pNotifyInterface,
-                                       IIDNotifyInterface);
-    if (!dText.pData) return E_INVALIDARG;
-    // Up to the terminator, never beyond dwSize bytes.
-    const auto* ansi = static_cast<const CHAR*>(dText.pData);
-    const int length = static_cast<int>(strnlen(ansi, dText.dwSize));
-    std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
-    int l = 0;
-    if (length > 0) {
-      l = MultiByteToWideChar(CP_ACP, 0, ansi, length, wide.data(), length);
-      if (l <= 0) return E_FAIL;
-    }
-    wide[static_cast<std::size_t>(l)] = L'\0';
-    // The wide size counts the terminator, as the ANSI size of a terminated text does.
-    SDATA w{wide.data(), static_cast<DWORD>(2 * (l + 1))};
-    return FOwner.FCentralW.TextData(eCharacterSet, dwFlags, w, pNotifyInterface,
-                                     IIDNotifyInterface);
-  });
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) {
-  return FOwner.FCentralW.ToFileTime(pqTimeStamp, pFiletime);
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioPause() {
-  return FOwner.FCentralW.AudioPause();
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioResume() {
-  return FOwner.FCentralW.AudioResume();
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::AudioReset() {
-  return FOwner.FCentralW.AudioReset();
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::Register(PVOID pNotifyInterface,
-                                                      IID IIDNotifyInterface, DWORD* pdwKey) {
-  return FOwner.FCentralW.Register(pNotifyInterface, IIDNotifyInterface, pdwKey);
-}
-
-HRESULT STDMETHODCALLTYPE TModeITTSCentralA::UnRegister(DWORD dwKey) {
-  return FOwner.FCentralW.UnRegister(dwKey);
 }
 
 }  // namespace kalvor

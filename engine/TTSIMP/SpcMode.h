@@ -14,29 +14,19 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "ComEntry.h"
+#include "ModeFacets.h"
+#include "ModeSinks.h"
+#include "MsgWindow.h"
 #include "Speech.h"
 #include "StrPlaySP.h"
 #include "TaggedText.h"
 
 namespace kalvor {
 
-class TSpcMode;
-class TTTSMsgWindow;
-
-// Private messages of the mode's window.
-constexpr UINT WM_TTS_ATTRIBCHANGED = WM_APP + 0x69;  // wParam: attribute code 0..3
-constexpr UINT WM_TTS_AUDIOSTART = WM_APP + 0x6A;     // wParam/lParam: time stamp, low/high
-constexpr UINT WM_TTS_AUDIOSTOP = WM_APP + 0x6B;      // wParam/lParam: time stamp, low/high
-constexpr UINT WM_TTS_BOOKMARK = WM_APP + 0x6C;       // wParam = lParam: the mark (a character)
-constexpr UINT WM_TTS_STOP = WM_APP + 0x6D;           // wParam: serial of the text to stop
-constexpr UINT WM_TTS_CLIENTMARK = WM_APP + 0x6E;     // wParam: mark identifier; lParam: flushed
-
-// Bookmarks the mode places in the audio stream: below this, the letters whose mouth shapes the
-// visual notifications carry (a Windows-1254 code); from it on, the marks of tagged texts.
-constexpr DWORD kFirstClientMarkId = 0x10000;
+class TModeNotify;
 
 // One text-queue entry. The references are counted: storing one adds a reference, completing the
 // entry removes it, exactly once.
@@ -59,135 +49,6 @@ struct TClientMark {
   DWORD Level = 0;  // for a volume change: the audio level to set
   bool Placed = false;
   QWORD Position = 0;  // the stream position it was placed at: the time stamp of its report
-};
-
-// One registered mode notification sink (counted reference).
-struct TSinkReg {
-  ITTSNotifySinkA* Sink = nullptr;
-  IID Iid{};
-  DWORD Key = 0;
-};
-
-// The mode's IAudioDestNotifySink. The audio destination calls it from a thread of its own; it
-// turns every event into a message posted to the mode's window, so that the mode itself is only
-// ever touched on its own thread. It is reference counted on its own (the mode holds one reference)
-// and is detached from the mode before the mode goes, so a destination that calls or releases it
-// late reaches a harmless object, not a destroyed mode.
-class TModeNotify final : public IAudioDestNotifySink {
- public:
-  TModeNotify(HWND window, IAudio* audio);
-  TModeNotify(const TModeNotify&) = delete;
-  TModeNotify& operator=(const TModeNotify&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  HRESULT STDMETHODCALLTYPE AudioStop(WORD wReason) override;
-  HRESULT STDMETHODCALLTYPE AudioStart() override;
-  HRESULT STDMETHODCALLTYPE FreeSpace(DWORD dwBytes, BOOL fEOF) override;
-  HRESULT STDMETHODCALLTYPE BookMark(DWORD dwMarkID, BOOL fFlushed) override;
-
-  // From the mode's thread, before the window and the audio object go away.
-  void Detach();
-
- private:
-  ~TModeNotify();
-  void PostTimeStamp(UINT msg);
-
-  LONG FRefCount = 1;
-  CRITICAL_SECTION FLock;
-  HWND FWindow;
-  IAudio* FAudio;  // counted while attached
-};
-
-// Facets forward reference counting and interface queries to their mode, whose count alone decides
-// the lifetime; each holds nothing but the link back.
-template <class I>
-using TModeFacet = TFacet<TSpcMode, I>;
-
-class TModeITTSCentralW final : public TModeFacet<ITTSCentralW> {
- public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE Inject(const WCHAR* pszTag) override;
-  HRESULT STDMETHODCALLTYPE ModeGet(PTTSMODEINFOW pttsInfo) override;
-  HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
-                                    PSDATA pdPhoneme) override;
-  HRESULT STDMETHODCALLTYPE PosnGet(PQWORD pqwTimeStamp) override;
-  HRESULT STDMETHODCALLTYPE TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
-                                     PVOID pNotifyInterface, IID IIDNotifyInterface) override;
-  HRESULT STDMETHODCALLTYPE ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) override;
-  HRESULT STDMETHODCALLTYPE AudioPause() override;
-  HRESULT STDMETHODCALLTYPE AudioResume() override;
-  HRESULT STDMETHODCALLTYPE AudioReset() override;
-  HRESULT STDMETHODCALLTYPE Register(PVOID pNotifyInterface, IID IIDNotifyInterface,
-                                     DWORD* pdwKey) override;
-  HRESULT STDMETHODCALLTYPE UnRegister(DWORD dwKey) override;
-};
-
-// The ANSI central: texts and names go through the system ANSI code page, the A client's own.
-class TModeITTSCentralA final : public TModeFacet<ITTSCentralA> {
- public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE Inject(const CHAR* pszTag) override;
-  HRESULT STDMETHODCALLTYPE ModeGet(PTTSMODEINFOA pttsInfo) override;
-  HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
-                                    PSDATA pdPhoneme) override;
-  HRESULT STDMETHODCALLTYPE PosnGet(PQWORD pqwTimeStamp) override;
-  HRESULT STDMETHODCALLTYPE TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
-                                     PVOID pNotifyInterface, IID IIDNotifyInterface) override;
-  HRESULT STDMETHODCALLTYPE ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) override;
-  HRESULT STDMETHODCALLTYPE AudioPause() override;
-  HRESULT STDMETHODCALLTYPE AudioResume() override;
-  HRESULT STDMETHODCALLTYPE AudioReset() override;
-  HRESULT STDMETHODCALLTYPE Register(PVOID pNotifyInterface, IID IIDNotifyInterface,
-                                     DWORD* pdwKey) override;
-  HRESULT STDMETHODCALLTYPE UnRegister(DWORD dwKey) override;
-};
-
-class TModeITTSAttributesW final : public TModeFacet<ITTSAttributesW> {
- public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE PitchGet(WORD* pwPitch) override;
-  HRESULT STDMETHODCALLTYPE PitchSet(WORD wPitch) override;
-  HRESULT STDMETHODCALLTYPE RealTimeGet(DWORD* pdwRealTime) override;
-  HRESULT STDMETHODCALLTYPE RealTimeSet(DWORD dwRealTime) override;
-  HRESULT STDMETHODCALLTYPE SpeedGet(DWORD* pdwSpeed) override;
-  HRESULT STDMETHODCALLTYPE SpeedSet(DWORD dwSpeed) override;
-  HRESULT STDMETHODCALLTYPE VolumeGet(DWORD* pdwVolume) override;
-  HRESULT STDMETHODCALLTYPE VolumeSet(DWORD dwVolume) override;
-};
-
-class TModeITTSAttributesA final : public TModeFacet<ITTSAttributesA> {
- public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE PitchGet(WORD* pwPitch) override;
-  HRESULT STDMETHODCALLTYPE PitchSet(WORD wPitch) override;
-  HRESULT STDMETHODCALLTYPE RealTimeGet(DWORD* pdwRealTime) override;
-  HRESULT STDMETHODCALLTYPE RealTimeSet(DWORD dwRealTime) override;
-  HRESULT STDMETHODCALLTYPE SpeedGet(DWORD* pdwSpeed) override;
-  HRESULT STDMETHODCALLTYPE SpeedSet(DWORD dwSpeed) override;
-  HRESULT STDMETHODCALLTYPE VolumeGet(DWORD* pdwVolume) override;
-  HRESULT STDMETHODCALLTYPE VolumeSet(DWORD dwVolume) override;
-};
-
-// The engine has no dialogs: every dialog call succeeds without showing a window. The dialog
-// objects are facets like the others, so that a client can query back from them to the mode.
-class TModeITTSDialogsW final : public TModeFacet<ITTSDialogsW> {
- public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE AboutDlg(HWND hWndParent, const WCHAR* pszTitle) override;
-  HRESULT STDMETHODCALLTYPE LexiconDlg(HWND hWndParent, const WCHAR* pszTitle) override;
-  HRESULT STDMETHODCALLTYPE GeneralDlg(HWND hWndParent, const WCHAR* pszTitle) override;
-  HRESULT STDMETHODCALLTYPE TranslateDlg(HWND hWndParent, const WCHAR* pszTitle) override;
-};
-
-class TModeITTSDialogsA final : public TModeFacet<ITTSDialogsA> {
- public:
-  using TFacet::TFacet;
-  HRESULT STDMETHODCALLTYPE AboutDlg(HWND hWndParent, const CHAR* pszTitle) override;
-  HRESULT STDMETHODCALLTYPE LexiconDlg(HWND hWndParent, const CHAR* pszTitle) override;
-  HRESULT STDMETHODCALLTYPE GeneralDlg(HWND hWndParent, const CHAR* pszTitle) override;
-  HRESULT STDMETHODCALLTYPE TranslateDlg(HWND hWndParent, const CHAR* pszTitle) override;
 };
 
 class TSpcMode final : public IUnknown {
@@ -221,13 +82,39 @@ class TSpcMode final : public IUnknown {
   TTSMODEINFOW& ModeInfo() { return FModeInfo; }
   HWND WindowHandle() const;
 
- private:
-  friend class TModeITTSCentralW;
-  friend class TModeITTSCentralA;
-  friend class TModeITTSAttributesW;
-  friend class TModeITTSAttributesA;
-  friend class TTTSMsgWindow;
+  // The central's calls, behind its facets (wide texts and records; the ANSI facet converts).
+  HRESULT TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA text, PVOID pNotifyInterface,
+                   const IID& iid);
+  HRESULT ModeGet(PTTSMODEINFOW pInfo);
+  HRESULT PosnGet(PQWORD pqwTimeStamp);
+  HRESULT ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime);
+  HRESULT AudioPause();
+  HRESULT AudioResume();
+  HRESULT AudioReset();
+  HRESULT Register(PVOID pNotifyInterface, const IID& iid, DWORD* pdwKey) {
+    return FSinks.Register(pNotifyInterface, iid, pdwKey);
+  }
+  HRESULT UnRegister(DWORD dwKey) { return FSinks.UnRegister(dwKey); }
 
+  // The attributes, behind the attribute facets.
+  WORD PitchGet() const;
+  void PitchSet(WORD wPitch);
+  DWORD RealTimeGet() const { return FRealTime; }
+  void RealTimeSet(DWORD dwRealTime);
+  DWORD SpeedGet() const { return FSpeed; }
+  void SpeedSet(DWORD dwSpeed);
+  // The device level as a volume of 0..255 (left channel); the device's failure as it is.
+  HRESULT VolumeGet(DWORD& volume);
+  HRESULT VolumeSet(DWORD dwVolume);
+
+  // Window side: TTTSMsgWindow dispatches to these on the owning thread.
+  void DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam);
+  void StopBySerial(DWORD serial);
+  void StopForEndOfSession();
+  // The destination reports a client's mark reached, or flushed unplayed.
+  void ClientMarkReached(DWORD id, bool flushed);
+
+ private:
   // One TextData in progress; lives on that call's stack frame. Calls nest when a TextData arrives
   // from a message handler while another one is speaking.
   struct TSpeakCall {
@@ -241,18 +128,41 @@ class TSpcMode final : public IUnknown {
     bool Wrote = false;      // some of its audio went to the destination
   };
 
-  HRESULT TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA text, PVOID pNotifyInterface,
-                   const IID& iid);
-  HRESULT ModeGet(PTTSMODEINFOW pInfo);
-  HRESULT PosnGet(PQWORD pqwTimeStamp);
-  HRESULT ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime);
-  HRESULT AudioPause();
-  HRESULT AudioResume();
-  HRESULT AudioReset();
-  HRESULT Register(PVOID pNotifyInterface, const IID& iid, DWORD* pdwKey);
-  HRESULT UnRegister(DWORD dwKey);
+  // What TextData speaks: the engine's text and, for a tagged text, its cues and tags.
+  struct TEngineInput {
+    std::string Text;  // Windows-1254
+    TTaggedText Tagged;
+    std::vector<std::size_t> Cues;     // byte offsets in Text where tags act
+    std::vector<std::size_t> CueTags;  // index of the first tag of each cue
+  };
+  // TextData's steps.
+  // The text in the engine's code page, tags taken out and turned into cues.
+  static TEngineInput PrepareText(std::wstring_view source, DWORD dwFlags);
+  // The queue entry that carries the text's buffer sink to the end of the text.
+  void QueueEntry(TSpeakCall& call, PVOID pNotifyInterface, const IID& iid);
+  // The device is claimed for the text unless it is already ours or paused.
+  HRESULT ClaimForText(TSpeakCall& call);
+  // The synthesizer run, which calls HandlePlaySyl for each batch; exceptions end as results.
+  HRESULT SpeakInput(TSpeakCall& call, const TEngineInput& input, bool& failed);
+  // The text's end: entry, marks, device and a postponed quit are settled.
+  HRESULT FinishText(TSpeakCall& call, HRESULT result, bool failed);
 
+  // One batch of the synthesizer (a unit or a pause) to the destination.
   void HandlePlaySyl(TStr3 Syl, std::int32_t& HRES);
+  // HandlePlaySyl's steps.
+  // Waits until the destination has room for the batch; while paused the batch is held (those
+  // waits do not count). False when the text ended meanwhile, or the destination failed, ended
+  // or never made room.
+  bool WaitForRoom(TSpeakCall& call, std::int32_t& HRES);
+  // The unit name as the letters' marks and the word positions count it: the dotted capital I is
+  // stored as "0" in some names, and the position marker "_" is no letter.
+  static std::string ReportedUnitName(std::string_view unit);
+  // Bookmarks for the letters [from, to) of the name, at the current end of the stream.
+  void MarkLetters(const std::string& name, std::size_t from, std::size_t to);
+  // TextDataStarted before the text's first audio, a word position after each sentence.
+  void ReportUnitToBufferSink(TSpeakCall& call, std::size_t nameLength);
+  // Hands the batch to the destination while the device is ours.
+  void WriteBatch(TSpeakCall& call, std::int32_t& HRES);
   void HandleEndOfData();
   void PumpMessages();
   HRESULT ApplyRunState();
@@ -274,27 +184,18 @@ class TSpcMode final : public IUnknown {
   };
   void ApplyTag(TSpeakCall& call, TTagState& state, const TTextTag& tag);
   void AddClientMark(TClientMark mark);
+  // A volume change of the text, made when playback reaches the current end of the stream.
+  void AddVolumeChange(DWORD serial, DWORD level);
   bool HasClientMarks(DWORD serial) const;
   // Puts the text's new marks into the audio stream at the current end of it.
   void PlaceClientMarks(DWORD serial);
   // At the end of a text: its marks come back before its TextDataDone.
   void AwaitClientMarks(TSpeakCall& call);
-  // Window side: the destination reports a mark reached, or flushed unplayed.
-  void ClientMarkReached(DWORD id, bool flushed);
   // Reports (or makes) the mark at it, which is out of the table before the client hears of it.
   void DeliverClientMark(std::size_t index);
   // Marks that will not be reached any more; a volume change among them is made all the same.
   void DropClientMarks(bool all, DWORD serial);
 
-  // Window side (TTTSMsgWindow dispatches to these on the owning thread).
-  void DeliverToSinks(UINT msg, WPARAM wParam, LPARAM lParam);
-  void StopBySerial(DWORD serial);
-  void StopForEndOfSession();
-
-  // Attributes.
-  WORD PitchGet() const;
-  void PitchSet(WORD wPitch);
-  void SpeedSet(DWORD dwSpeed);
   // The audio level VolumeSet gives the destination for a volume of 0..255 (above: full).
   static DWORD VolumeLevel(DWORD dwVolume);
 
@@ -318,7 +219,7 @@ class TSpcMode final : public IUnknown {
   bool FAudioPaused = false;
   bool FSpeaking = false;
   std::list<BUFLIST> FTextQueue;
-  std::vector<TSinkReg> FSinkList;
+  TModeSinks FSinks;
   bool FRunning = true;
   DWORD FWordOffset = 0;
   TTSMOUTH FMouth{};
@@ -344,7 +245,8 @@ class TSpcMode final : public IUnknown {
   int FQuitCode = 0;
 };
 
-// Round(num / den) with halves going to the even neighbour (den > 0).
-std::int64_t RoundHalfEven(std::int64_t num, std::int64_t den);
+// num / den rounded to the nearest whole number, halves to the even neighbour (den > 0): the
+// integer scaling between the SAPI pitch and the synthesizer's rate.
+std::int64_t DivideRoundHalfEven(std::int64_t num, std::int64_t den);
 
 }  // namespace kalvor

@@ -5,7 +5,6 @@
 
 #include "EngineModule.h"
 #include "EngineText.h"
-#include "EngineText.h"
 
 namespace kalvor {
 namespace {
@@ -80,12 +79,22 @@ bool FieldToCp1254(const WCHAR* field, int capacity, std::string& out) {
   return true;
 }
 
-TTSMODEINFOW ModeInfoOfRow(const TVoiceModeRow& row) {
+namespace {
+
+// The fields every record of a mode carries: the engine's, the mode's names and its language.
+TTSMODEINFOW ModeInfoNamed(const TVoiceModeRow& row, LANGID language) {
   TTSMODEINFOW info{};
   FillEngineFields(info, row.ModeID);
   Cp1254ToField(row.ModeName, info.szModeName, TTSI_NAMELEN);
-  info.language.LanguageID = kTurkish;
+  info.language.LanguageID = language;
   Cp1254ToField(row.Speaker, info.szSpeaker, TTSI_NAMELEN);
+  return info;
+}
+
+}  // namespace
+
+TTSMODEINFOW ModeInfoOfRow(const TVoiceModeRow& row) {
+  TTSMODEINFOW info = ModeInfoNamed(row, kTurkish);
   Cp1254ToField(kStyle, info.szStyle, TTSI_STYLELEN);
   info.wGender = row.Gender;
   info.wAge = TTSAGE_ADULT;
@@ -93,12 +102,7 @@ TTSMODEINFOW ModeInfoOfRow(const TVoiceModeRow& row) {
 }
 
 TTSMODEINFOW SelectedModeInfo(const TVoiceModeRow& row) {
-  TTSMODEINFOW info{};
-  FillEngineFields(info, row.ModeID);
-  Cp1254ToField(row.ModeName, info.szModeName, TTSI_NAMELEN);
-  info.language.LanguageID = kSelectedLanguage;
-  Cp1254ToField(row.Speaker, info.szSpeaker, TTSI_NAMELEN);
-  return info;
+  return ModeInfoNamed(row, kSelectedLanguage);
 }
 
 }  // namespace kalvor

@@ -15,7 +15,7 @@ std::optional<std::vector<std::uint8_t>> SpeakThroughSapi5(const std::string& vo
                                                            const std::wstring& text) {
   // The SAPI 4 attribute's rate for the pitch (above 255 the top rate), and the SAPI 5 rate
   // that gives the same.
-  const std::int64_t hiz = pitch > 255 ? 200 : RoundHalfEven(std::int64_t{pitch} * 100, 128);
+  const std::int64_t hiz = pitch > 255 ? 200 : DivideRoundHalfEven(std::int64_t{pitch} * 100, 128);
   std::optional<long> rate;
   for (long r = -10; r <= 10; ++r)
     if (HizForRate(r) == hiz) rate = r;

@@ -167,6 +167,25 @@ class EngineModuleTest : public ::testing::Test {
     Factory(factory);
     ASSERT_EQ(factory->CreateInstance(nullptr, iid, out.OutVoid()), S_OK);
   }
+  // The male mode on audio, selected through a new engine object e.
+  static void SelectMale(FakeAudioDest* audio, Ptr<ITTSEnumW>& e, ITTSCentralW*& central) {
+    Engine(IID_ITTSEnumW, e);
+    ASSERT_EQ(e->Select(kalvor::KalvorModeMale, &central, audio->Unknown()), S_OK);
+  }
+  // The mode's window is gone and every reference to the destination given back; then the
+  // destination goes.
+  static void ExpectModeGoneAndAudioBack(FakeAudioDest* audio) {
+    EXPECT_EQ(ModeWindows(), 0);
+    EXPECT_EQ(audio->RefCount(), 1);
+    audio->onDataSet = nullptr;
+    audio->Release();
+  }
+  // TextData of a terminated wide text, without a sink.
+  static HRESULT Speak(ITTSCentralW* central, const wchar_t* text) {
+    const SDATA d{const_cast<wchar_t*>(text),
+                  static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t))};
+    return central->TextData(CHARSET_TEXT, 0, d, nullptr, IID_ITTSBufNotifySink);
+  }
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -723,9 +742,8 @@ TEST_F(EngineModuleTest, ManySelectAndReleaseCyclesLeaveNoWindowsHandlesOrCounts
 TEST_F(EngineModuleTest, AModeReleasedWhileSpeakingGoesOnlyOnceItsTextHasReturned) {
   auto* audio = new FakeAudioDest;
   Ptr<ITTSEnumW> e;
-  Engine(IID_ITTSEnumW, e);
   ITTSCentralW* central = nullptr;
-  ASSERT_EQ(e->Select(kalvor::KalvorModeMale, &central, audio->Unknown()), S_OK);
+  SelectMale(audio, e, central);
   bool released = false;
   HRESULT duringText = E_FAIL;
   audio->onDataSet = [&](std::size_t) {
@@ -734,42 +752,30 @@ TEST_F(EngineModuleTest, AModeReleasedWhileSpeakingGoesOnlyOnceItsTextHasReturne
     EXPECT_EQ(central->Release(), 0u);
     duringText = CanUnload();
   };
-  const wchar_t text[] = L"Ali topu at. Ela eve gel.";
-  const HRESULT r =
-      central->TextData(CHARSET_TEXT, 0, SDATA{const_cast<wchar_t*>(text), sizeof text}, nullptr,
-                        IID_ITTSBufNotifySink);
+  const HRESULT r = Speak(central, L"Ali topu at. Ela eve gel.");
   EXPECT_TRUE(SUCCEEDED(r)) << std::hex << r;
   EXPECT_TRUE(released);
   EXPECT_EQ(duringText, S_FALSE) << "the speaking mode was given up for unloading";
   e.Reset();
   EXPECT_EQ(CanUnload(), S_OK) << "once its text returned, the released mode goes";
-  EXPECT_EQ(ModeWindows(), 0);
-  EXPECT_EQ(audio->RefCount(), 1);
-  audio->onDataSet = nullptr;
-  audio->Release();
+  ExpectModeGoneAndAudioBack(audio);
 }
 
 TEST_F(EngineModuleTest, AModeReleasedWhileSpeakingAlsoGoesWhenTheClientOnlyPumpsMessages) {
   auto* audio = new FakeAudioDest;
   Ptr<ITTSEnumW> e;
-  Engine(IID_ITTSEnumW, e);
   ITTSCentralW* central = nullptr;
-  ASSERT_EQ(e->Select(kalvor::KalvorModeMale, &central, audio->Unknown()), S_OK);
+  SelectMale(audio, e, central);
   e.Reset();
   audio->onDataSet = [&](std::size_t) {
     if (central) std::exchange(central, nullptr)->Release();
   };
   ITTSCentralW* speaking = central;
-  const wchar_t text[] = L"Ali topu at.";
-  speaking->TextData(CHARSET_TEXT, 0, SDATA{const_cast<wchar_t*>(text), sizeof text}, nullptr,
-                     IID_ITTSBufNotifySink);
+  Speak(speaking, L"Ali topu at.");
   EXPECT_EQ(central, nullptr);
   EXPECT_EQ(ModeWindows(), 1) << "still there right after its text";
   PumpFor(400);
-  EXPECT_EQ(ModeWindows(), 0);
-  EXPECT_EQ(audio->RefCount(), 1);
-  audio->onDataSet = nullptr;
-  audio->Release();
+  ExpectModeGoneAndAudioBack(audio);
 }
 
 // A client that lets go of the mode from inside one of the mode's own notifications: the mode is
@@ -814,19 +820,15 @@ class ReleasingModeSink final : public ITTSNotifySinkA {
 TEST_F(EngineModuleTest, AModeReleasedFromItsOwnNotificationGoesOnceTheDeliveryIsOver) {
   auto* audio = new FakeAudioDest;
   Ptr<ITTSEnumW> e;
-  Engine(IID_ITTSEnumW, e);
   ITTSCentralW* central = nullptr;
-  ASSERT_EQ(e->Select(kalvor::KalvorModeMale, &central, audio->Unknown()), S_OK);
+  SelectMale(audio, e, central);
   e.Reset();
   ReleasingModeSink sink;
   DWORD key = 0;
   ASSERT_EQ(central->Register(static_cast<ITTSNotifySinkA*>(&sink), IID_ITTSNotifySinkA, &key),
             S_OK);
   EnumThreadWindows(GetCurrentThreadId(), &KeepWindow, reinterpret_cast<LPARAM>(&sink.window));
-  const wchar_t text[] = L"Ali topu at.";
-  ASSERT_EQ(central->TextData(CHARSET_TEXT, 0, SDATA{const_cast<wchar_t*>(text), sizeof text},
-                              nullptr, IID_ITTSBufNotifySink),
-            S_OK);
+  ASSERT_EQ(Speak(central, L"Ali topu at."), S_OK);
   sink.central = central;  // from now on the client holds no reference of its own but this one
   PumpFor(600);
   EXPECT_GT(sink.calls, 0) << "no notification arrived";

@@ -229,24 +229,19 @@ void FakeAudioDest::DeviceThread() {
 }
 
 std::vector<std::string> FakeAudioDest::Calls() const {
-  std::lock_guard<std::mutex> lock(m_);
-  return calls_;
+  return Locked(calls_);
 }
 std::vector<std::uint8_t> FakeAudioDest::Written() const {
-  std::lock_guard<std::mutex> lock(m_);
-  return written_;
+  return Locked(written_);
 }
 std::vector<FakeAudioDest::Mark> FakeAudioDest::Marks() const {
-  std::lock_guard<std::mutex> lock(m_);
-  return marks_;
+  return Locked(marks_);
 }
 std::vector<std::size_t> FakeAudioDest::DataSetSizes() const {
-  std::lock_guard<std::mutex> lock(m_);
-  return dataSetSizes_;
+  return Locked(dataSetSizes_);
 }
 std::size_t FakeAudioDest::FreeSpaceCalls() const {
-  std::lock_guard<std::mutex> lock(m_);
-  return freeSpaceCalls_;
+  return Locked(freeSpaceCalls_);
 }
 bool FakeAudioDest::Claimed() const {
   std::lock_guard<std::mutex> lock(m_);

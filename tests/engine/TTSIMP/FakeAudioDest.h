@@ -96,6 +96,12 @@ class FakeAudioDest final : public IAudio, public IAudioDest {
   ~FakeAudioDest();
   void Log(std::string s);
   void DeviceThread();
+  // A copy of a member taken under the lock, for the accessors.
+  template <class T>
+  T Locked(const T& member) const {
+    std::lock_guard<std::mutex> lock(m_);
+    return member;
+  }
 
   std::atomic<LONG> refs_{1};
   mutable std::mutex m_;

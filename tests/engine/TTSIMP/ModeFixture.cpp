@@ -1,7 +1,6 @@
 #include "ModeFixture.h"
 
-#include "Module.h"
-#include "StrPlaySP_Text.h"
+#include "EngineModule.h"
 
 namespace kalvor::test {
 
@@ -25,27 +24,23 @@ std::vector<std::uint8_t> Concat(const std::vector<RefEvent>& events) {
   return all;
 }
 
-std::string ReportedName(std::string_view syl) {
-  std::string s(syl);
-  for (char& c : s)
-    if (c == '0') c = '\xDD';
-  if (!s.empty() && s[0] == '_') s.erase(0, 1);
-  return s;
+std::pair<RecordingBufSink*, RecordingBufSink*> JournaledSinks(std::vector<std::string>& journal,
+                                                               const char* first,
+                                                               const char* second) {
+  auto* a = new RecordingBufSink;
+  auto* b = new RecordingBufSink;
+  a->journal = b->journal = &journal;
+  a->name = first;
+  b->name = second;
+  return {a, b};
 }
 
-std::vector<FakeAudioDest::Mark> ExpectedMarks(const std::vector<RefEvent>& events) {
-  std::vector<FakeAudioDest::Mark> marks;
-  std::size_t pos = 0;
-  for (const RefEvent& e : events) {
-    const std::string s = ReportedName(e.syl);
-    for (std::size_t i = 0; i < s.size() && i < 2; ++i)
-      if (IsLetterOrDigit(s[i])) marks.push_back({static_cast<std::uint8_t>(s[i]), pos});
-    pos += e.bytes.size();
-    if (s.size() >= 3 && IsLetterOrDigit(s[2]))
-      marks.push_back({static_cast<std::uint8_t>(s[2]), pos});
-  }
-  return marks;
-}
+const std::vector<FakeAudioDest::Mark> kTwoSentencesMarks = {
+    {'A', 0},     {'1', 0},    {'A', 8},     {'L', 8},    {0xDD, 14},   {0xDD, 14},
+    {'G', 14},    {'E', 24},   {'E', 24},    {'L', 24},   {'D', 34},    {0xDD, 34},
+    {'D', 44},    {0xDD, 44},  {'A', 9656},  {'1', 9656}, {'A', 9664},  {'Y', 9664},
+    {0xDE, 9676}, {'E', 9676}, {'E', 9682},  {'G', 9682}, {0xDD, 9688}, {0xDD, 9688},
+    {'T', 9688},  {'T', 9694}, {0xDD, 9694}, {'T', 9704}, {0xDD, 9704}};
 
 std::unique_ptr<TempDir> ModeTest::dir_;
 std::filesystem::path ModeTest::voice_;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "FakeAudioDest.h"
@@ -28,12 +29,24 @@ std::vector<RefEvent> ReferenceEvents(const std::filesystem::path& voice, std::s
                                       std::int32_t hiz = 100);
 std::vector<std::uint8_t> Concat(const std::vector<RefEvent>& events);
 
-// The bookmarks the mode must place for these events, with the byte position of each: the first
-// two letters of a unit before its samples, the third after them.
-std::vector<FakeAudioDest::Mark> ExpectedMarks(const std::vector<RefEvent>& events);
+// "Ali geldi. Ay\u015Fe gitti.": two sentences, Turkish letters in both, in UTF-16 and in
+// Windows-1254.
+inline constexpr wchar_t kTwoSentencesW[] = L"Ali geldi. Ay\u015Fe gitti.";
+inline constexpr char kTwoSentences[] =
+    "Ali geldi. Ay\xFE"
+    "e gitti.";
 
-// The unit name as the mode reports it: "0" read as the dotted capital I, no leading "_".
-std::string ReportedName(std::string_view syl);
+// The letters' bookmarks the mode places for kTwoSentences at rate 100 with the fixture's voice,
+// each with the bytes written before it. The synthesizer's units (with * for the dotted capital I,
+// 0xDD, and $ for the capital S with cedilla, 0xDE) are A1 AL* *GE _EL D* _D*, a pause of 9600
+// bytes, A1 _AY $E EG* _*T T* _T* and a pause: the first two letters of a unit are marked before
+// its samples and the third after them; "_" is no letter.
+extern const std::vector<FakeAudioDest::Mark> kTwoSentencesMarks;
+
+// Two new buffer sinks that write their events, each under its name, into one journal.
+std::pair<RecordingBufSink*, RecordingBufSink*> JournaledSinks(std::vector<std::string>& journal,
+                                                               const char* first,
+                                                               const char* second);
 
 class ModeTest : public ::testing::Test {
  protected:

@@ -20,7 +20,7 @@
 
 #include "FakeAudioDest.h"
 #include "Sapi5Say.h"
-#include "Module.h"
+#include "EngineModule.h"
 #include "SpcMode.h"
 #include "SyntheticVoice.h"
 

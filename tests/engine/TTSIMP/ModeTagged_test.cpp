@@ -54,10 +54,6 @@ TEST(TaggedText, TagsAreTakenOutAndKnownOnesKept) {
   }
 }
 
-constexpr char kTwoSentences[] =
-    "Ali geldi. Ay\xFE"
-    "e gitti.";
-
 class ModeTaggedTest : public ModeTest {
  protected:
   HRESULT SayTagged(std::wstring_view text, IUnknown* sink = nullptr) {
@@ -102,7 +98,7 @@ TEST_F(ModeTaggedTest, MarksComeInOrderAtTheirPlacesAndChangeNoSample) {
                       sink),
             S_OK);
   EXPECT_EQ(fake->Written(), Concat(ref));
-  const std::vector<FakeAudioDest::Mark> letters = LetterMarks(), want = ExpectedMarks(ref);
+  const std::vector<FakeAudioDest::Mark> letters = LetterMarks(), want = kTwoSentencesMarks;
   ASSERT_EQ(letters.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(letters[i].id, want[i].id);
@@ -286,11 +282,7 @@ TEST_F(ModeTaggedTest, PauseAndResumeKeepTheMarks) {
 // order.
 TEST_F(ModeTaggedTest, NextTextFromTheLastMarkReadsOn) {
   std::vector<std::string> journal;
-  auto* first = new RecordingBufSink;
-  auto* second = new RecordingBufSink;
-  first->journal = second->journal = &journal;
-  first->name = "first";
-  second->name = "second";
+  auto [first, second] = JournaledSinks(journal, "first", "second");
   HRESULT inner = E_UNEXPECTED;
   first->onBookMark = [&](DWORD mark) {
     if (mark == 2) inner = SayTagged(L"\\Mrk=3\\Ay\u015Fe gitti.\\Mrk=4\\", second);

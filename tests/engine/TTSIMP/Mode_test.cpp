@@ -6,21 +6,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ModeFixture.h"
-#include "Module.h"
+#include "EngineModule.h"
 
 namespace kalvor::test {
 namespace {
 
-// Two sentences, Turkish letters in both (W text as UTF-16, the same text as Windows-1254).
-constexpr wchar_t kTwoSentencesW[] = L"Ali geldi. Ay\u015Fe gitti.";
-constexpr char kTwoSentences[] =
-    "Ali geldi. Ay\xFE"
-    "e gitti.";
 constexpr wchar_t kFourSentencesW[] =
     L"Bir. \u0130ki \u00FC\u00E7. D\u00F6rt be\u015F. Alt\u0131 yedi sekiz.";
 constexpr char kFourSentences[] = "Bir. \xDDki \xFC\xE7. D\xF6rt be\xFE. Alt\xFD yedi sekiz.";
@@ -43,6 +39,37 @@ void ExpectMarks(const std::vector<FakeAudioDest::Mark>& got,
     EXPECT_EQ(got[i].id, want[i].id) << "mark " << i;
     EXPECT_EQ(got[i].position, want[i].position) << "mark " << i;
   }
+}
+
+// A newer text that took over from an older one, given from a handler when writtenBefore bytes
+// had been written: from there on the destination holds the newer text's audio, each text ended
+// once, the older one before the newer started and the newer one last, the device is given back and
+// each sink holds only the test's reference, which goes now.
+void ExpectTakenOver(const FakeAudioDest& fake, const std::vector<std::uint8_t>& newerAudio,
+                     const std::vector<std::string>& journal, std::size_t writtenBefore,
+                     RecordingBufSink* older, RecordingBufSink* newer) {
+  const std::vector<std::uint8_t> all = fake.Written();
+  EXPECT_EQ(std::vector<std::uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(writtenBefore),
+                                      all.end()),
+            newerAudio);
+  EXPECT_EQ(CountOf(older->events, "Done 0"), 1u);
+  EXPECT_EQ(CountOf(newer->events, "Done 0"), 1u);
+  EXPECT_LT(IndexOf(journal, older->name + " Done 0"), IndexOf(journal, newer->name + " Started"));
+  EXPECT_EQ(journal.back(), newer->name + " Done 0");
+  EXPECT_FALSE(fake.Claimed());
+  EXPECT_EQ(older->RefCount(), 1);
+  EXPECT_EQ(newer->RefCount(), 1);
+  older->Release();
+  newer->Release();
+}
+
+// Posts call to the handler window ms from now, from a thread of its own: a user acting a while
+// later, while the mode is inside its text.
+std::thread PostLater(const HandlerWindow& handler, DWORD ms, std::function<void()> call) {
+  return std::thread([&handler, ms, call = std::move(call)] {
+    Sleep(ms);
+    handler.Post(call);
+  });
 }
 
 // The pace that makes the mode wait for room once per sentence: the pause of a sentence (9600
@@ -70,21 +97,63 @@ TEST_F(ModeTest, AnnouncesSixteenBitMonoAt16000) {
 
 // The destination receives exactly what the synthesizer makes of the text, in Windows-1254
 // whatever the system's code page, at the rate the pitch selects, with the letters' bookmarks
-// around each unit.
+// around each unit (as for kTwoSentencesMarks: the first two letters of a unit before its samples,
+// the third after them, at the bytes written before the mark; in the units below, * stands for
+// 0xDD, the dotted capital I, $ for 0xDE, + for 0xDC).
 TEST_F(ModeTest, AudioAndBookmarksAreTheSynthesizersOutput) {
   struct Case {
     const wchar_t* w;
     const char* cp1254;
     WORD pitch;
     std::int32_t hiz;
+    std::vector<FakeAudioDest::Mark> marks;
   };
   const Case cases[] = {
-      {kTwoSentencesW, kTwoSentences, 128, 100},
+      {kTwoSentencesW, kTwoSentences, 128, 100, kTwoSentencesMarks},
+      // Units $* _*$ L* *DE EG+ +ZE _EL B* *RI ILI IK% _%& LE _LE, a pause, NE EG+ +ZE _EL and a
+      // pause ($ 0xDE, * 0xDD, + 0xDC, % 0xD6, & 0xD0).
       {L"\u015Ei\u015Fli'de g\u00FCzel bir \u0131l\u0131k \u00F6\u011Fle. Ne g\u00FCzel!",
-       "\xDEi\xFEli'de g\xFCzel bir \xFDl\xFDk \xF6\xF0le. Ne g\xFCzel!", 64, 50},
-      {L"Saat 10:30'da 2.500 ki\u015Fi geldi mi?", "Saat 10:30'da 2.500 ki\xFEi geldi mi?", 255,
-       199},
-      {L"\u00C7ok h\u0131zl\u0131.", "\xC7ok h\xFDzl\xFD.", 300, 200},
+       "\xDEi\xFEli'de g\xFCzel bir \xFDl\xFDk \xF6\xF0le. Ne g\xFCzel!",
+       64,
+       50,
+       {{0xDE, 0},   {0xDD, 0},   {0xDD, 20},  {0xDE, 20},   {'L', 32},    {0xDD, 32},  {0xDD, 52},
+        {'D', 52},   {'E', 72},   {'E', 72},   {'G', 72},    {0xDC, 84},   {0xDC, 84},  {'Z', 84},
+        {'E', 104},  {'E', 104},  {'L', 104},  {'B', 124},   {0xDD, 124},  {0xDD, 144}, {'R', 144},
+        {'I', 166},  {'I', 166},  {'L', 166},  {'I', 188},   {'I', 188},   {'K', 188},  {0xD6, 208},
+        {0xD6, 208}, {0xD0, 208}, {'L', 228},  {'E', 228},   {'L', 240},   {'E', 240},  {'N', 5054},
+        {'E', 5054}, {'E', 5066}, {'G', 5066}, {0xDC, 5078}, {0xDC, 5078}, {'Z', 5078}, {'E', 5098},
+        {'E', 5098}, {'L', 5098}}},
+      // Units SA AA _AT B* *NO OTU _UZ DA _DA *1 *K* *B* _*N BE _E$ Y+ _+Z K* *$* *GE _EL D* *M*
+      // _M* and a pause.
+      {L"Saat 10:30'da 2.500 ki\u015Fi geldi mi?",
+       "Saat 10:30'da 2.500 ki\xFEi geldi mi?",
+       255,
+       199,
+       {{'S', 0},    {'A', 0},    {'A', 4},   {'A', 4},    {'A', 8},   {'T', 8},   {'B', 14},
+        {0xDD, 14},  {0xDD, 20},  {'N', 20},  {'O', 24},   {'O', 24},  {'T', 24},  {'U', 30},
+        {'U', 30},   {'Z', 30},   {'D', 34},  {'A', 34},   {'D', 38},  {'A', 38},  {0xDD, 44},
+        {'1', 44},   {0xDD, 48},  {'K', 48},  {0xDD, 52},  {0xDD, 52}, {'B', 52},  {0xDD, 56},
+        {0xDD, 56},  {'N', 56},   {'B', 60},  {'E', 60},   {'E', 64},  {0xDE, 64}, {'Y', 70},
+        {0xDC, 70},  {0xDC, 76},  {'Z', 76},  {'K', 80},   {0xDD, 80}, {0xDD, 86}, {0xDE, 86},
+        {0xDD, 90},  {0xDD, 90},  {'G', 90},  {'E', 96},   {'E', 96},  {'L', 96},  {'D', 102},
+        {0xDD, 102}, {0xDD, 108}, {'M', 108}, {0xDD, 112}, {'M', 112}, {0xDD, 112}}},
+      // Units ^O _OK HI _IZ LI _LI and a pause (^ 0xC7).
+      {L"\u00C7ok h\u0131zl\u0131.",
+       "\xC7ok h\xFDzl\xFD.",
+       300,
+       200,
+       {{0xC7, 0},
+        {'O', 0},
+        {'O', 4},
+        {'K', 4},
+        {'H', 10},
+        {'I', 10},
+        {'I', 16},
+        {'Z', 16},
+        {'L', 20},
+        {'I', 20},
+        {'L', 26},
+        {'I', 26}}},
   };
   ITTSAttributesW* attributes = nullptr;
   ASSERT_EQ(mode->QueryInterface(IID_ITTSAttributesW, reinterpret_cast<void**>(&attributes)), S_OK);
@@ -103,7 +172,7 @@ TEST_F(ModeTest, AudioAndBookmarksAreTheSynthesizersOutput) {
     std::vector<FakeAudioDest::Mark> marks = fake->Marks();
     marks.erase(marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(marksBefore));
     for (auto& m : marks) m.position -= before;
-    ExpectMarks(marks, ExpectedMarks(ref));
+    ExpectMarks(marks, c.marks);
   }
   attributes->Release();
 }
@@ -127,23 +196,11 @@ TEST_F(ModeTest, ATextClaimsStartsAndGivesBackTheDevice) {
 // WordPosition 0 and TextDataStarted before the first audio, WordPosition with the count of
 // unit-name characters after each sentence, TextDataDone at the end; time stamps from TotalGet.
 TEST_F(ModeTest, BufferSinkHearsStartSentencesAndEnd) {
-  const std::vector<RefEvent> ref = Reference(kTwoSentences);
-  std::vector<std::string> want = {"WordPosition 0", "Started"};
-  std::vector<QWORD> wantStamps = {0, 0};
-  std::size_t chars = 0, bytes = 0;
-  std::string last;
-  for (std::size_t i = 0; i < ref.size(); ++i) {
-    const std::string s = ReportedName(ref[i].syl);
-    if (i > 0 && s.empty() && !last.empty()) {
-      want.push_back("WordPosition " + std::to_string(chars));
-      wantStamps.push_back(bytes);
-    }
-    chars += s.size();
-    bytes += ref[i].bytes.size();
-    last = s;
-  }
-  want.push_back("Done 0");
-  wantStamps.push_back(bytes);
+  // The first sentence's units (kTwoSentencesMarks) have 2 + 3 + 3 + 2 + 2 + 2 = 14 letters and
+  // 56 bytes, the second's 15 more letters; each sentence ends with a pause of 9600 bytes.
+  const std::vector<std::string> want = {"WordPosition 0", "Started", "WordPosition 14",
+                                         "WordPosition 29", "Done 0"};
+  const std::vector<QWORD> wantStamps = {0, 0, 56, 9716, 19316};
   ASSERT_EQ(std::count(want.begin(), want.end(), "Done 0"), 1);
   ASSERT_GE(want.size(), 5u) << "two sentences give two word positions after the start";
 
@@ -184,14 +241,10 @@ TEST_F(ModeTest, BookmarksForTheLettersOf0LAAnd_AR) {
   EXPECT_EQ(marks[3].position, first);
   EXPECT_EQ(marks[4].id, 82u);
   EXPECT_EQ(marks[4].position, first);
-  // The word position after the sentence counts 3 for "0LA" and 2 for "_AR".
-  const std::vector<RefEvent> ref = Reference("Ali geldi.");
-  std::size_t chars = 5;
-  int units = 0;
-  for (const RefEvent& e : ref)
-    if (!e.syl.empty() && ++units > 2) chars += ReportedName(e.syl).size();
+  // The word position after the sentence counts 3 for "0LA" and 2 for "_AR", then 3 + 2 + 2 + 2
+  // for the units that follow (*GE _EL D* _D*, with * for the dotted capital I).
   ASSERT_GE(sink->events.size(), 3u);
-  EXPECT_EQ(sink->events[2], "WordPosition " + std::to_string(chars));
+  EXPECT_EQ(sink->events[2], "WordPosition 14");
   sink->Release();
 }
 
@@ -207,10 +260,7 @@ TEST_F(ModeTest, PauseAndResumeFromHandlersLoseNothing) {
     handler.Post([&] {
       paused = central->AudioPause();
       // Resume from a handler a while later, as a user would.
-      later = std::thread([&] {
-        Sleep(150);
-        handler.Post([&] { resumed = central->AudioResume(); });
-      });
+      later = PostLater(handler, 150, [&] { resumed = central->AudioResume(); });
     });
   };
   auto* sink = new RecordingBufSink;
@@ -254,10 +304,7 @@ TEST_F(ModeTest, ResumeBetweenTextsDoesNotHoldTheDevice) {
 // A text given while paused waits for the resume and is then spoken whole.
 TEST_F(ModeTest, TextGivenWhilePausedWaitsForResume) {
   ASSERT_EQ(central->AudioPause(), S_OK);
-  std::thread later([&] {
-    Sleep(100);
-    handler.Post([&] { EXPECT_EQ(central->AudioResume(), S_OK); });
-  });
+  std::thread later = PostLater(handler, 100, [&] { EXPECT_EQ(central->AudioResume(), S_OK); });
   EXPECT_EQ(Say(kTwoSentencesW), S_OK);
   later.join();
   EXPECT_EQ(fake->Written(), Concat(Reference(kTwoSentences)));
@@ -309,10 +356,7 @@ TEST_F(ModeTest, ResetWhilePausedEndsTheTextAndClearsThePause) {
     handler.Post([&] {
       EXPECT_EQ(central->AudioPause(), S_OK);
       writtenAtPause = fake->Written().size();
-      later = std::thread([&] {
-        Sleep(100);
-        handler.Post([&] { reset = central->AudioReset(); });
-      });
+      later = PostLater(handler, 100, [&] { reset = central->AudioReset(); });
     });
   };
   auto* sink = new RecordingBufSink;
@@ -334,11 +378,7 @@ TEST_F(ModeTest, ResetWhilePausedEndsTheTextAndClearsThePause) {
 TEST_F(ModeTest, ResetAndNewTextFromOneHandler) {
   WaitOncePerSentence(*fake);
   std::vector<std::string> journal;
-  auto* first = new RecordingBufSink;
-  auto* second = new RecordingBufSink;
-  first->journal = second->journal = &journal;
-  first->name = "first";
-  second->name = "second";
+  auto [first, second] = JournaledSinks(journal, "first", "second");
   std::size_t writtenBefore = 0;
   HRESULT inner = E_UNEXPECTED;
   fake->onDataSet = [&](std::size_t n) {
@@ -351,19 +391,7 @@ TEST_F(ModeTest, ResetAndNewTextFromOneHandler) {
   };
   EXPECT_EQ(Say(kFourSentencesW, first), S_OK);
   EXPECT_EQ(inner, S_OK);
-  const std::vector<std::uint8_t> all = fake->Written();
-  EXPECT_EQ(std::vector<std::uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(writtenBefore),
-                                      all.end()),
-            Concat(Reference(kTwoSentences)));
-  EXPECT_EQ(CountOf(first->events, "Done 0"), 1u);
-  EXPECT_EQ(CountOf(second->events, "Done 0"), 1u);
-  EXPECT_LT(IndexOf(journal, "first Done 0"), IndexOf(journal, "second Started"));
-  EXPECT_EQ(journal.back(), "second Done 0");
-  EXPECT_FALSE(fake->Claimed());
-  EXPECT_EQ(first->RefCount(), 1);
-  EXPECT_EQ(second->RefCount(), 1);
-  first->Release();
-  second->Release();
+  ExpectTakenOver(*fake, Concat(Reference(kTwoSentences)), journal, writtenBefore, first, second);
 }
 
 // A TextData from a handler while another text speaks: each entry completes once, the older one
@@ -371,11 +399,7 @@ TEST_F(ModeTest, ResetAndNewTextFromOneHandler) {
 TEST_F(ModeTest, NewTextFromHandlerTakesOver) {
   WaitOncePerSentence(*fake);
   std::vector<std::string> journal;
-  auto* outer = new RecordingBufSink;
-  auto* inner = new RecordingBufSink;
-  outer->journal = inner->journal = &journal;
-  outer->name = "outer";
-  inner->name = "inner";
+  auto [outer, inner] = JournaledSinks(journal, "outer", "inner");
   std::size_t writtenBefore = 0;
   HRESULT innerResult = E_UNEXPECTED;
   fake->onDataSet = [&](std::size_t n) {
@@ -393,19 +417,8 @@ TEST_F(ModeTest, NewTextFromHandlerTakesOver) {
   ASSERT_LE(writtenBefore, ref1.size());
   EXPECT_TRUE(std::equal(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(writtenBefore),
                          ref1.begin()));
-  EXPECT_EQ(std::vector<std::uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(writtenBefore),
-                                      all.end()),
-            Concat(Reference(kTwoSentences)));
-  EXPECT_EQ(CountOf(outer->events, "Done 0"), 1u);
-  EXPECT_EQ(CountOf(inner->events, "Done 0"), 1u);
   EXPECT_EQ(CountOf(inner->events, "Started"), 1u);
-  EXPECT_LT(IndexOf(journal, "outer Done 0"), IndexOf(journal, "inner Started"));
-  EXPECT_EQ(journal.back(), "inner Done 0");
-  EXPECT_FALSE(fake->Claimed());
-  EXPECT_EQ(outer->RefCount(), 1);
-  EXPECT_EQ(inner->RefCount(), 1);
-  outer->Release();
-  inner->Release();
+  ExpectTakenOver(*fake, Concat(Reference(kTwoSentences)), journal, writtenBefore, outer, inner);
 }
 
 // A program that quits while a text is spoken: the text ends and the quit reaches the program's
