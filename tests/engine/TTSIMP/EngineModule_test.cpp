@@ -20,12 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kalvor::test::FakeAudioDest;
-using kalvor::test::ProgramDir;
-using kalvor::test::RefCount;
-using kalvor::test::SyntheticVoice;
-using kalvor::test::TempDir;
-using kalvor::test::TEngineCopy;
+using namespace kalvor::test;
 
 constexpr HRESULT kFileNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 constexpr HRESULT kBadFormat = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
