@@ -206,6 +206,28 @@ TEST_F(AudioDestTest, OneObjectAnswersTheThreeInterfaces) {
   EXPECT_EQ(audio->Release(), 0u);
 }
 
+// COM's rules at the DLL's edge: a null out-pointer is E_POINTER wherever an interface is handed
+// out, and an object made for an interface it does not have goes again at once (nothing is left
+// behind for DllCanUnloadNow, which the fixture checks).
+TEST_F(AudioDestTest, TheFactoryAndItsObjectsKeepCOMsRulesForOutPointers) {
+  Settings s(nullptr, nullptr, nullptr);
+  EXPECT_EQ(Dll().getClassObject(CLSID_MMAudioDest, IID_IClassFactory, nullptr), E_POINTER);
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(Dll().getClassObject(CLSID_MMAudioDest, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(factory->QueryInterface(IID_IClassFactory, nullptr), E_POINTER);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IAudio, nullptr), E_POINTER);
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_ITTSCentralW, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  IAudio* audio = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IAudio, reinterpret_cast<void**>(&audio)), S_OK);
+  EXPECT_EQ(audio->QueryInterface(IID_IAudioDest, nullptr), E_POINTER);
+  EXPECT_EQ(audio->Release(), 0u);
+  EXPECT_EQ(factory->Release(), 0u);
+}
+
 TEST_F(AudioDestTest, OnlyPlainPcmFormatsAreTaken) {
   Settings s(nullptr, nullptr, nullptr);
   IAudio* audio = nullptr;

@@ -164,6 +164,7 @@ TEST_F(SapiClientTest, TheRunTimeListsTheMaleModeOfTheRegisteredEngine) {
   EXPECT_EQ(enumW->Next(1, modes.data(), &fetched), S_FALSE) << "the source did not move";
   EXPECT_EQ(enumW->Skip(5), S_FALSE);
 
+  EXPECT_EQ(enumW->QueryInterface(IID_ITTSFindW, nullptr), E_POINTER);
   Ptr<ITTSEnumA> enumA;
   ASSERT_EQ(enumW->QueryInterface(IID_ITTSEnumA, enumA.OutVoid()), S_OK);
   enumA->Reset();
