@@ -200,47 +200,9 @@ constexpr HRESULT AUDERR_NOTCLAIMED = static_cast<HRESULT>(0x8004031E);
 constexpr HRESULT AUDERR_ALREADYSTARTED = static_cast<HRESULT>(0x80040320);
 
 // ---------------------------------------------------------------------------------------------
-// Interface and class identifiers
+// Identifiers of classes, and of interfaces that are not declared here (the identifiers of the
+// declared interfaces follow their declarations)
 
-inline constexpr IID IID_ITTSEnumW = {
-    0x6B837B20, 0x4A47, 0x101B, {0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSEnumA = {
-    0x05EB6C6D, 0xDBAB, 0x11CD, {0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSFindW = {
-    0x7AA42960, 0x4A47, 0x101B, {0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSFindA = {
-    0x05EB6C6E, 0xDBAB, 0x11CD, {0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSCentralW = {
-    0x28016060, 0x4A47, 0x101B, {0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSCentralA = {
-    0x05EB6C6A, 0xDBAB, 0x11CD, {0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSAttributesW = {
-    0x1287A280, 0x4A47, 0x101B, {0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSAttributesA = {
-    0x0FD6E2A1, 0xE77D, 0x11CD, {0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSDialogsW = {
-    0x47F59D00, 0x4A47, 0x101B, {0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSDialogsA = {
-    0x05EB6C6B, 0xDBAB, 0x11CD, {0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-// Note 4A46: the notify sink's identifier differs from its neighbours in the second group.
-inline constexpr IID IID_ITTSNotifySinkW = {
-    0xC0FA8F40, 0x4A46, 0x101B, {0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSNotifySinkA = {
-    0x05EB6C6F, 0xDBAB, 0x11CD, {0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F}};
-inline constexpr IID IID_ITTSBufNotifySink = {
-    0xE4963D40, 0xC743, 0x11CD, {0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50}};
-inline constexpr IID IID_IAudio = {
-    0xF546B340, 0xC743, 0x11CD, {0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50}};
-inline constexpr IID IID_IAudioDest = {
-    0x2EC34DA0, 0xC743, 0x11CD, {0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50}};
-inline constexpr IID IID_IAudioDestNotifySink = {
-    0xACB08C00, 0xC743, 0x11CD, {0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50}};
-inline constexpr IID IID_IAudioMultiMediaDevice = {
-    0xB68AD320, 0xC743, 0x11CD, {0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50}};
-inline constexpr IID IID_IAudioFile = {
-    0xFD7C2320, 0x3D6D, 0x11B9, {0xC0, 0x00, 0xFE, 0xD6, 0xCB, 0xA3, 0xB1, 0xA9}};
-inline constexpr IID IID_IAudioFileNotifySink = {
-    0x492FE490, 0x51E7, 0x11B9, {0xC0, 0x00, 0xFE, 0xD6, 0xCB, 0xA3, 0xB1, 0xA9}};
 // Voice-text sinks: only their identifiers matter here (TextData recognises them).
 inline constexpr IID IID_IVTxtNotifySinkW = {
     0xFD3A2430, 0xE090, 0x11CD, {0xA1, 0x66, 0x00, 0xAA, 0x00, 0x4C, 0xD6, 0x5C}};
@@ -255,46 +217,60 @@ inline constexpr CLSID CLSID_AudioDestFile = {
     0xD4623720, 0xE4B9, 0x11CF, {0x8D, 0x56, 0x00, 0xA0, 0xC9, 0x03, 0x4A, 0x7E}};
 
 // ---------------------------------------------------------------------------------------------
-// Interfaces. Each derives directly from IUnknown; the first method below is slot 3.
+// Interfaces. Each derives directly from IUnknown (or through a template that adds no slot of its
+// own); the first method below is slot 3.
+//
+// The wide (W) and ANSI (A) interfaces of a pair have the same slots and differ only in the width
+// of the characters and mode records they pass: each pair is declared once, as a template over the
+// form, and the W and A interfaces derive from its two instances without adding anything (at the
+// end of the templates).
 
+struct ITTSEnumW;
+struct ITTSEnumA;
 struct ITTSCentralW;
 struct ITTSCentralA;
 
-struct ITTSEnumW : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, PTTSMODEINFOW rgelt, ULONG* pceltFetched) = 0;
+namespace sapi4 {
+
+struct WideForm {
+  using Char = WCHAR;
+  using ModeInfo = TTSMODEINFOW;
+  using Enum = ITTSEnumW;
+  using Central = ITTSCentralW;
+};
+
+struct AnsiForm {
+  using Char = CHAR;
+  using ModeInfo = TTSMODEINFOA;
+  using Enum = ITTSEnumA;
+  using Central = ITTSCentralA;
+};
+
+}  // namespace sapi4
+
+template <class Form>
+struct ITTSEnumT : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, typename Form::ModeInfo* rgelt,
+                                         ULONG* pceltFetched) = 0;
   virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
   virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Clone(ITTSEnumW** ppenum) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralW** ppiTTSCentral,
+  virtual HRESULT STDMETHODCALLTYPE Clone(typename Form::Enum** ppenum) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Select(GUID gModeID, typename Form::Central** ppiTTSCentral,
                                            IUnknown* pIUnknownForAudio) = 0;
 };
 
-struct ITTSEnumA : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, PTTSMODEINFOA rgelt, ULONG* pceltFetched) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Clone(ITTSEnumA** ppenum) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralA** ppiTTSCentral,
+template <class Form>
+struct ITTSFindT : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Find(typename Form::ModeInfo* pCriteria, PTTSMODEINFORANK pRank,
+                                         typename Form::ModeInfo* pFound) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Select(GUID gModeID, typename Form::Central** ppiTTSCentral,
                                            IUnknown* pIUnknownForAudio) = 0;
 };
 
-struct ITTSFindW : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOW pCriteria, PTTSMODEINFORANK pRank,
-                                         PTTSMODEINFOW pFound) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralW** ppiTTSCentral,
-                                           IUnknown* pIUnknownForAudio) = 0;
-};
-
-struct ITTSFindA : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOA pCriteria, PTTSMODEINFORANK pRank,
-                                         PTTSMODEINFOA pFound) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Select(GUID gModeID, ITTSCentralA** ppiTTSCentral,
-                                           IUnknown* pIUnknownForAudio) = 0;
-};
-
-struct ITTSCentralW : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Inject(const WCHAR* pszTag) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ModeGet(PTTSMODEINFOW pttsInfo) = 0;
+template <class Form>
+struct ITTSCentralT : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Inject(const typename Form::Char* pszTag) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ModeGet(typename Form::ModeInfo* pttsInfo) = 0;
   virtual HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
                                             PSDATA pdPhoneme) = 0;
   virtual HRESULT STDMETHODCALLTYPE PosnGet(PQWORD pqwTimeStamp) = 0;
@@ -309,35 +285,9 @@ struct ITTSCentralW : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE UnRegister(DWORD dwKey) = 0;
 };
 
-struct ITTSCentralA : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Inject(const CHAR* pszTag) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ModeGet(PTTSMODEINFOA pttsInfo) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Phoneme(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
-                                            PSDATA pdPhoneme) = 0;
-  virtual HRESULT STDMETHODCALLTYPE PosnGet(PQWORD pqwTimeStamp) = 0;
-  virtual HRESULT STDMETHODCALLTYPE TextData(VOICECHARSET eCharacterSet, DWORD dwFlags, SDATA dText,
-                                             PVOID pNotifyInterface, IID IIDNotifyInterface) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ToFileTime(PQWORD pqTimeStamp, FILETIME* pFiletime) = 0;
-  virtual HRESULT STDMETHODCALLTYPE AudioPause() = 0;
-  virtual HRESULT STDMETHODCALLTYPE AudioResume() = 0;
-  virtual HRESULT STDMETHODCALLTYPE AudioReset() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Register(PVOID pNotifyInterface, IID IIDNotifyInterface,
-                                             DWORD* pdwKey) = 0;
-  virtual HRESULT STDMETHODCALLTYPE UnRegister(DWORD dwKey) = 0;
-};
-
-struct ITTSAttributesW : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE PitchGet(WORD* pwPitch) = 0;
-  virtual HRESULT STDMETHODCALLTYPE PitchSet(WORD wPitch) = 0;
-  virtual HRESULT STDMETHODCALLTYPE RealTimeGet(DWORD* pdwRealTime) = 0;
-  virtual HRESULT STDMETHODCALLTYPE RealTimeSet(DWORD dwRealTime) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SpeedGet(DWORD* pdwSpeed) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SpeedSet(DWORD dwSpeed) = 0;
-  virtual HRESULT STDMETHODCALLTYPE VolumeGet(DWORD* pdwVolume) = 0;
-  virtual HRESULT STDMETHODCALLTYPE VolumeSet(DWORD dwVolume) = 0;
-};
-
-struct ITTSAttributesA : public IUnknown {
+// The same in both widths: the template parameter only keeps the W and A interfaces apart.
+template <class Form>
+struct ITTSAttributesT : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE PitchGet(WORD* pwPitch) = 0;
   virtual HRESULT STDMETHODCALLTYPE PitchSet(WORD wPitch) = 0;
   virtual HRESULT STDMETHODCALLTYPE RealTimeGet(DWORD* pdwRealTime) = 0;
@@ -349,36 +299,42 @@ struct ITTSAttributesA : public IUnknown {
 };
 
 // Slot order: the lexicon dialog comes before the general one.
-struct ITTSDialogsW : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE AboutDlg(HWND hWndParent, const WCHAR* pszTitle) = 0;
-  virtual HRESULT STDMETHODCALLTYPE LexiconDlg(HWND hWndParent, const WCHAR* pszTitle) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GeneralDlg(HWND hWndParent, const WCHAR* pszTitle) = 0;
-  virtual HRESULT STDMETHODCALLTYPE TranslateDlg(HWND hWndParent, const WCHAR* pszTitle) = 0;
+template <class Form>
+struct ITTSDialogsT : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE AboutDlg(HWND hWndParent,
+                                             const typename Form::Char* pszTitle) = 0;
+  virtual HRESULT STDMETHODCALLTYPE LexiconDlg(HWND hWndParent,
+                                               const typename Form::Char* pszTitle) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GeneralDlg(HWND hWndParent,
+                                               const typename Form::Char* pszTitle) = 0;
+  virtual HRESULT STDMETHODCALLTYPE TranslateDlg(HWND hWndParent,
+                                                 const typename Form::Char* pszTitle) = 0;
 };
 
-struct ITTSDialogsA : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE AboutDlg(HWND hWndParent, const CHAR* pszTitle) = 0;
-  virtual HRESULT STDMETHODCALLTYPE LexiconDlg(HWND hWndParent, const CHAR* pszTitle) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GeneralDlg(HWND hWndParent, const CHAR* pszTitle) = 0;
-  virtual HRESULT STDMETHODCALLTYPE TranslateDlg(HWND hWndParent, const CHAR* pszTitle) = 0;
-};
-
-struct ITTSNotifySinkW : public IUnknown {
+// The phonemes of Visual are characters of the sink's width, passed by value.
+template <class Form>
+struct ITTSNotifySinkT : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE AttribChanged(DWORD dwAttribute) = 0;
   virtual HRESULT STDMETHODCALLTYPE AudioStart(QWORD qTimeStamp) = 0;
   virtual HRESULT STDMETHODCALLTYPE AudioStop(QWORD qTimeStamp) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Visual(QWORD qTimeStamp, WCHAR cIPAPhoneme,
-                                           WCHAR cEnginePhoneme, DWORD dwHints,
+  virtual HRESULT STDMETHODCALLTYPE Visual(QWORD qTimeStamp, typename Form::Char cIPAPhoneme,
+                                           typename Form::Char cEnginePhoneme, DWORD dwHints,
                                            PTTSMOUTH pTTSMouth) = 0;
 };
 
-struct ITTSNotifySinkA : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE AttribChanged(DWORD dwAttribute) = 0;
-  virtual HRESULT STDMETHODCALLTYPE AudioStart(QWORD qTimeStamp) = 0;
-  virtual HRESULT STDMETHODCALLTYPE AudioStop(QWORD qTimeStamp) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Visual(QWORD qTimeStamp, CHAR cIPAPhoneme, CHAR cEnginePhoneme,
-                                           DWORD dwHints, PTTSMOUTH pTTSMouth) = 0;
-};
+// The interfaces of both widths.
+struct ITTSEnumW : public ITTSEnumT<sapi4::WideForm> {};
+struct ITTSFindW : public ITTSFindT<sapi4::WideForm> {};
+struct ITTSCentralW : public ITTSCentralT<sapi4::WideForm> {};
+struct ITTSAttributesW : public ITTSAttributesT<sapi4::WideForm> {};
+struct ITTSDialogsW : public ITTSDialogsT<sapi4::WideForm> {};
+struct ITTSNotifySinkW : public ITTSNotifySinkT<sapi4::WideForm> {};
+struct ITTSEnumA : public ITTSEnumT<sapi4::AnsiForm> {};
+struct ITTSFindA : public ITTSFindT<sapi4::AnsiForm> {};
+struct ITTSCentralA : public ITTSCentralT<sapi4::AnsiForm> {};
+struct ITTSAttributesA : public ITTSAttributesT<sapi4::AnsiForm> {};
+struct ITTSDialogsA : public ITTSDialogsT<sapi4::AnsiForm> {};
+struct ITTSNotifySinkA : public ITTSNotifySinkT<sapi4::AnsiForm> {};
 
 // One interface serves texts of both widths.
 struct ITTSBufNotifySink : public IUnknown {
@@ -440,44 +396,36 @@ struct IAudioFile : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE RealTimeGet(WORD* pwRealTime) = 0;
 };
 
-// Lets __uuidof() and IID_PPV_ARGS name these interfaces as they do the system's own.
-__CRT_UUID_DECL(ITTSEnumW, 0x6B837B20, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA,
-                0x4F)
-__CRT_UUID_DECL(ITTSEnumA, 0x05EB6C6D, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA,
-                0x4F)
-__CRT_UUID_DECL(ITTSFindW, 0x7AA42960, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA,
-                0x4F)
-__CRT_UUID_DECL(ITTSFindA, 0x05EB6C6E, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA,
-                0x4F)
-__CRT_UUID_DECL(ITTSCentralW, 0x28016060, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA,
-                0x4F)
-__CRT_UUID_DECL(ITTSCentralA, 0x05EB6C6A, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA,
-                0x4F)
-__CRT_UUID_DECL(ITTSAttributesW, 0x1287A280, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47,
-                0xBA, 0x4F)
-__CRT_UUID_DECL(ITTSAttributesA, 0x0FD6E2A1, 0xE77D, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47,
-                0xBA, 0x4F)
-__CRT_UUID_DECL(ITTSDialogsW, 0x47F59D00, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA,
-                0x4F)
-__CRT_UUID_DECL(ITTSDialogsA, 0x05EB6C6B, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA,
-                0x4F)
-__CRT_UUID_DECL(ITTSNotifySinkW, 0xC0FA8F40, 0x4A46, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47,
-                0xBA, 0x4F)
-__CRT_UUID_DECL(ITTSNotifySinkA, 0x05EB6C6F, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47,
-                0xBA, 0x4F)
-__CRT_UUID_DECL(ITTSBufNotifySink, 0xE4963D40, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E,
-                0x4B, 0x50)
-__CRT_UUID_DECL(IAudio, 0xF546B340, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50)
-__CRT_UUID_DECL(IAudioDest, 0x2EC34DA0, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B,
-                0x50)
-__CRT_UUID_DECL(IAudioDestNotifySink, 0xACB08C00, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00,
-                0x3E, 0x4B, 0x50)
-__CRT_UUID_DECL(IAudioMultiMediaDevice, 0xB68AD320, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00,
-                0x3E, 0x4B, 0x50)
-__CRT_UUID_DECL(IAudioFile, 0xFD7C2320, 0x3D6D, 0x11B9, 0xC0, 0x00, 0xFE, 0xD6, 0xCB, 0xA3, 0xB1,
-                0xA9)
-__CRT_UUID_DECL(IAudioFileNotifySink, 0x492FE490, 0x51E7, 0x11B9, 0xC0, 0x00, 0xFE, 0xD6, 0xCB,
-                0xA3, 0xB1, 0xA9)
+// Each interface's identifier, written once: __uuidof() gives it (so IID_PPV_ARGS names these
+// interfaces as it does the system's own), and IID_name is the same constant.
+#define SAPI4_INTERFACE_ID(I, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
+  __CRT_UUID_DECL(I, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)          \
+  inline constexpr IID IID_##I = __uuidof(I);
+
+// clang-format off
+SAPI4_INTERFACE_ID(ITTSEnumW, 0x6B837B20, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSEnumA, 0x05EB6C6D, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSFindW, 0x7AA42960, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSFindA, 0x05EB6C6E, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSCentralW, 0x28016060, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSCentralA, 0x05EB6C6A, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSAttributesW, 0x1287A280, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSAttributesA, 0x0FD6E2A1, 0xE77D, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSDialogsW, 0x47F59D00, 0x4A47, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSDialogsA, 0x05EB6C6B, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+// Note 4A46: the notify sink's identifier differs from its neighbours in the second group.
+SAPI4_INTERFACE_ID(ITTSNotifySinkW, 0xC0FA8F40, 0x4A46, 0x101B, 0x93, 0x1A, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSNotifySinkA, 0x05EB6C6F, 0xDBAB, 0x11CD, 0xB3, 0xCA, 0x00, 0xAA, 0x00, 0x47, 0xBA, 0x4F)
+SAPI4_INTERFACE_ID(ITTSBufNotifySink, 0xE4963D40, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50)
+SAPI4_INTERFACE_ID(IAudio, 0xF546B340, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50)
+SAPI4_INTERFACE_ID(IAudioDest, 0x2EC34DA0, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50)
+SAPI4_INTERFACE_ID(IAudioDestNotifySink, 0xACB08C00, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50)
+SAPI4_INTERFACE_ID(IAudioMultiMediaDevice, 0xB68AD320, 0xC743, 0x11CD, 0x80, 0xE5, 0x00, 0xAA, 0x00, 0x3E, 0x4B, 0x50)
+SAPI4_INTERFACE_ID(IAudioFile, 0xFD7C2320, 0x3D6D, 0x11B9, 0xC0, 0x00, 0xFE, 0xD6, 0xCB, 0xA3, 0xB1, 0xA9)
+SAPI4_INTERFACE_ID(IAudioFileNotifySink, 0x492FE490, 0x51E7, 0x11B9, 0xC0, 0x00, 0xFE, 0xD6, 0xCB, 0xA3, 0xB1, 0xA9)
+// clang-format on
+
+#undef SAPI4_INTERFACE_ID
 
 // ---------------------------------------------------------------------------------------------
 // Layout checks. The i686 figures are the ones the 32-bit run time and clients were built with.

@@ -9,6 +9,7 @@
 #include "EngineModule.h"
 #include "Sapi5Text.h"
 #include "Sapi5Voices.h"
+#include "WaveFormat.h"
 
 namespace kalvor {
 namespace {
@@ -22,14 +23,7 @@ constexpr DWORD kBytesPerMs = kSampleRate * 2 / 1000;
 constexpr ULONG kSilenceSliceMs = 100;
 
 WAVEFORMATEX OurFormat() {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = 1;
-  f.nSamplesPerSec = kSampleRate;
-  f.wBitsPerSample = 16;
-  f.nBlockAlign = 2;
-  f.nAvgBytesPerSec = kSampleRate * 2;
-  return f;
+  return sapi4::PcmFormat(kSampleRate, 16);
 }
 
 // A voice that cannot be loaded has nobody to tell on the engine's side of SAPI: the failure code

@@ -130,7 +130,8 @@ bool ParseNumber(const std::wstring& s, double& v) {
   return end && *end == L'\0' && v >= 0 && v < 1e6;
 }
 
-class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiMediaDevice {
+// One identity for the three interfaces.
+class TMMAudioDest final : public TComObject<IAudio, IAudioDest, IAudioMultiMediaDevice> {
  public:
   explicit TMMAudioDest(const TAudioSettings& settings) : FSettings(settings) {
     InitializeCriticalSection(&FLock);
@@ -146,28 +147,6 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
       throw std::bad_alloc();
     }
     ObjectCreated();
-  }
-
-  // IUnknown: one identity for the three interfaces.
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    void* p = nullptr;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IAudio))
-      p = static_cast<IAudio*>(this);
-    else if (IsEqualIID(riid, IID_IAudioDest))
-      p = static_cast<IAudioDest*>(this);
-    else if (IsEqualIID(riid, IID_IAudioMultiMediaDevice))
-      p = static_cast<IAudioMultiMediaDevice*>(this);
-    *ppv = p;
-    if (!p) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++FRefCount); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG n = --FRefCount;
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
   }
 
   // IAudio
@@ -190,12 +169,7 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE LevelGet(DWORD* pdwLevel) override {
-    if (!pdwLevel) return E_POINTER;
-    TLock lock(this);
-    *pdwLevel = FLevel;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE LevelGet(DWORD* pdwLevel) override { return Read(pdwLevel, FLevel); }
   // The level is the device's volume; a WAV file keeps the samples as they came.
   HRESULT STDMETHODCALLTYPE LevelSet(DWORD dwLevel) override {
     TLock lock(this);
@@ -219,10 +193,7 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
   }
 
   HRESULT STDMETHODCALLTYPE PosnGet(PQWORD pqwTimeStamp) override {
-    if (!pqwTimeStamp) return E_POINTER;
-    TLock lock(this);
-    *pqwTimeStamp = FPosn;
-    return S_OK;
+    return Read(pqwTimeStamp, FPosn);
   }
 
   HRESULT STDMETHODCALLTYPE Claim() override {
@@ -269,10 +240,7 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
   }
 
   HRESULT STDMETHODCALLTYPE TotalGet(PQWORD pqwTimeStamp) override {
-    if (!pqwTimeStamp) return E_POINTER;
-    TLock lock(this);
-    *pqwTimeStamp = FTotal;
-    return S_OK;
+    return Read(pqwTimeStamp, FTotal);
   }
 
   // The wall-clock time at which a position is (or was) played, reckoned from the position now.
@@ -360,10 +328,7 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
   // IAudioMultiMediaDevice
   HRESULT STDMETHODCALLTYPE CustomMessage(UINT, SDATA) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE DeviceNumGet(DWORD* pdwDeviceID) override {
-    if (!pdwDeviceID) return E_POINTER;
-    TLock lock(this);
-    *pdwDeviceID = FDeviceId;
-    return S_OK;
+    return Read(pdwDeviceID, FDeviceId);
   }
   HRESULT STDMETHODCALLTYPE DeviceNumSet(DWORD dwDeviceID) override {
     TLock lock(this);
@@ -386,7 +351,7 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
     TMMAudioDest* FDest;
   };
 
-  ~TMMAudioDest() {
+  ~TMMAudioDest() override {
     {
       TLock lock(this);
       FQuit = true;
@@ -402,6 +367,15 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
     CloseHandle(FWake);
     DeleteCriticalSection(&FLock);
     ObjectDestroyed();
+  }
+
+  // A field, read under the lock into the caller's variable.
+  template <class T>
+  HRESULT Read(T* out, const T& field) {
+    if (!out) return E_POINTER;
+    TLock lock(this);
+    *out = field;
+    return S_OK;
   }
 
   // Under the lock.
@@ -599,7 +573,6 @@ class TMMAudioDest final : public IAudio, public IAudioDest, public IAudioMultiM
     CheckDrained(FSlices.empty());
   }
 
-  std::atomic<LONG> FRefCount{0};
   const TAudioSettings FSettings;
   CRITICAL_SECTION FLock;
   HANDLE FWake = nullptr;
@@ -659,11 +632,7 @@ HRESULT CreateMMAudioDest(REFIID riid, void** ppv) {
       OutputDebugStringW((L"sapi4rt: " + error + L"\n").c_str());
       return E_INVALIDARG;
     }
-    auto* dest = new TMMAudioDest(settings);
-    dest->AddRef();
-    const HRESULT r = dest->QueryInterface(riid, ppv);
-    dest->Release();
-    return r;
+    return HandOut(new TMMAudioDest(settings), riid, ppv);
   });
 }
 

@@ -16,26 +16,10 @@ std::atomic<LONG> gLocks{0};
 
 using TCreate = HRESULT (*)(REFIID riid, void** ppv);
 
-class TClassFactory final : public IClassFactory {
+class TClassFactory final : public sapi4::TComObject<IClassFactory> {
  public:
   explicit TClassFactory(TCreate create) : FCreate(create) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++FRefCount); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG n = --FRefCount;
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -53,8 +37,7 @@ class TClassFactory final : public IClassFactory {
   }
 
  private:
-  ~TClassFactory() { ObjectDestroyed(); }
-  std::atomic<LONG> FRefCount{0};
+  ~TClassFactory() override { ObjectDestroyed(); }
   TCreate FCreate;
 };
 
@@ -99,10 +82,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid
     if (!create) return CLASS_E_CLASSNOTAVAILABLE;
     auto* factory = new sapi4rt::TClassFactory(create);
     sapi4rt::ObjectCreated();
-    factory->AddRef();
-    const HRESULT r = factory->QueryInterface(riid, ppv);
-    factory->Release();
-    return r;
+    return sapi4::HandOut(factory, riid, ppv);
   });
 }
 

@@ -17,8 +17,11 @@ void ObjectCreated();
 void ObjectDestroyed();
 LONG LiveObjects();
 
-// Every COM method runs its body through ComEntry.
+// Every COM method runs its body through ComEntry; every object counts its references with
+// TComObject and goes to its creator through HandOut.
 using sapi4::ComEntry;
+using sapi4::HandOut;
+using sapi4::TComObject;
 
 // Reads an environment variable of the process as it is now (the C runtime's getenv keeps a copy
 // taken at start-up, which misses what a client sets before creating our objects).

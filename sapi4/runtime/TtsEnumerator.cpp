@@ -56,6 +56,26 @@ struct TEngineSet {
   std::vector<TListedMode> Modes;
 };
 
+// The wide or the ANSI side of an engine and of a listed mode, chosen by the record a client uses.
+ITTSFindW* FinderOf(const TEngine& e, const TTSMODEINFOW&) {
+  return e.FindW;
+}
+ITTSFindA* FinderOf(const TEngine& e, const TTSMODEINFOA&) {
+  return e.FindA;
+}
+const TTSMODEINFOW& RecordOf(const TListedMode& m, const TTSMODEINFOW&) {
+  return m.W;
+}
+const TTSMODEINFOA& RecordOf(const TListedMode& m, const TTSMODEINFOA&) {
+  return m.A;
+}
+bool SameName(const WCHAR* a, const WCHAR* b) {
+  return wcsncmp(a, b, TTSI_NAMELEN) == 0;
+}
+bool SameName(const CHAR* a, const CHAR* b) {
+  return strncmp(a, b, TTSI_NAMELEN) == 0;
+}
+
 std::vector<CLSID> RegisteredEngines() {
   std::vector<CLSID> out;
   HKEY key = nullptr;
@@ -145,45 +165,19 @@ std::shared_ptr<TEngineSet> LoadEngineSet() {
   return set;
 }
 
-class TTtsEnumerator final : public ITTSEnumW,
-                             public ITTSEnumA,
-                             public ITTSFindW,
-                             public ITTSFindA {
+class TTtsEnumerator final : public TComObject<ITTSEnumW, ITTSEnumA, ITTSFindW, ITTSFindA> {
  public:
   TTtsEnumerator(std::shared_ptr<TEngineSet> set, std::size_t position)
       : FSet(std::move(set)), FPosition(position) {
     ObjectCreated();
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    void* p = nullptr;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ITTSEnumW))
-      p = static_cast<ITTSEnumW*>(this);
-    else if (IsEqualIID(riid, IID_ITTSEnumA))
-      p = static_cast<ITTSEnumA*>(this);
-    else if (IsEqualIID(riid, IID_ITTSFindW))
-      p = static_cast<ITTSFindW*>(this);
-    else if (IsEqualIID(riid, IID_ITTSFindA))
-      p = static_cast<ITTSFindA*>(this);
-    *ppv = p;
-    if (!p) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++FRefCount); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG n = --FRefCount;
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-
   // Enumeration with the usual meaning: S_FALSE when fewer than celt modes were left.
   HRESULT STDMETHODCALLTYPE Next(ULONG celt, PTTSMODEINFOW rgelt, ULONG* pceltFetched) override {
-    return NextOf(celt, rgelt, pceltFetched, [](const TListedMode& m) { return m.W; });
+    return NextOf(celt, rgelt, pceltFetched);
   }
   HRESULT STDMETHODCALLTYPE Next(ULONG celt, PTTSMODEINFOA rgelt, ULONG* pceltFetched) override {
-    return NextOf(celt, rgelt, pceltFetched, [](const TListedMode& m) { return m.A; });
+    return NextOf(celt, rgelt, pceltFetched);
   }
 
   HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
@@ -243,76 +237,54 @@ class TTtsEnumerator final : public ITTSEnumW,
     });
   }
 
-  // The first engine that knows a mode for the criteria answers; an engine without ITTSFind is
-  // searched in the modes it lists, by identifier or by exact name.
   HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOW pCriteria, PTTSMODEINFORANK pRank,
                                  PTTSMODEINFOW pFound) override {
-    return ComEntry([&]() -> HRESULT {
-      if (!pCriteria || !pFound) return E_INVALIDARG;
-      TTSMODEINFORANK rank{};
-      if (pRank) rank = *pRank;
-      for (std::size_t i = 0; i < FSet->Engines.size(); ++i) {
-        TEngine& e = *FSet->Engines[i];
-        TTSMODEINFOW found{};
-        if (e.FindW ? e.FindW->Find(pCriteria, &rank, &found) == S_OK
-                    : FindListed(i, *pCriteria, found)) {
-          *pFound = found;
-          return S_OK;
-        }
-      }
-      *pFound = TTSMODEINFOW{};
-      return S_FALSE;
-    });
+    return FindAs(pCriteria, pRank, pFound);
   }
-
   HRESULT STDMETHODCALLTYPE Find(PTTSMODEINFOA pCriteria, PTTSMODEINFORANK pRank,
                                  PTTSMODEINFOA pFound) override {
-    return ComEntry([&]() -> HRESULT {
-      if (!pCriteria || !pFound) return E_INVALIDARG;
-      TTSMODEINFORANK rank{};
-      if (pRank) rank = *pRank;
-      for (std::size_t i = 0; i < FSet->Engines.size(); ++i) {
-        TEngine& e = *FSet->Engines[i];
-        TTSMODEINFOA found{};
-        bool hit = false;
-        if (e.FindA) {
-          hit = e.FindA->Find(pCriteria, &rank, &found) == S_OK;
-        } else {
-          for (const TListedMode& m : FSet->Modes)
-            if (m.Engine == i &&
-                (MatchesId(pCriteria->gModeID, m.A.gModeID) ||
-                 (pCriteria->szModeName[0] &&
-                  strncmp(pCriteria->szModeName, m.A.szModeName, TTSI_NAMELEN) == 0))) {
-              found = m.A;
-              hit = true;
-              break;
-            }
-        }
-        if (hit) {
-          *pFound = found;
-          return S_OK;
-        }
-      }
-      *pFound = TTSMODEINFOA{};
-      return S_FALSE;
-    });
+    return FindAs(pCriteria, pRank, pFound);
   }
 
  private:
-  ~TTtsEnumerator() { ObjectDestroyed(); }
+  ~TTtsEnumerator() override { ObjectDestroyed(); }
 
   static bool MatchesId(const GUID& wanted, const GUID& id) {
     return wanted != GUID_NULL && wanted == id;
   }
 
-  bool FindListed(std::size_t engine, const TTSMODEINFOW& c, TTSMODEINFOW& found) const {
-    for (const TListedMode& m : FSet->Modes)
-      if (m.Engine == engine &&
-          (MatchesId(c.gModeID, m.W.gModeID) ||
-           (c.szModeName[0] && wcsncmp(c.szModeName, m.W.szModeName, TTSI_NAMELEN) == 0))) {
-        found = m.W;
+  // The first engine that knows a mode for the criteria answers; an engine without ITTSFind is
+  // searched in the modes it lists, by identifier or by exact name.
+  template <class Record>
+  HRESULT FindAs(Record* pCriteria, PTTSMODEINFORANK pRank, Record* pFound) {
+    return ComEntry([&]() -> HRESULT {
+      if (!pCriteria || !pFound) return E_INVALIDARG;
+      TTSMODEINFORANK rank{};
+      if (pRank) rank = *pRank;
+      for (std::size_t i = 0; i < FSet->Engines.size(); ++i) {
+        auto* finder = FinderOf(*FSet->Engines[i], *pCriteria);
+        Record found{};
+        if (finder ? finder->Find(pCriteria, &rank, &found) == S_OK
+                   : FindListed(i, *pCriteria, found)) {
+          *pFound = found;
+          return S_OK;
+        }
+      }
+      *pFound = Record{};
+      return S_FALSE;
+    });
+  }
+
+  template <class Record>
+  bool FindListed(std::size_t engine, const Record& c, Record& found) const {
+    for (const TListedMode& m : FSet->Modes) {
+      const Record& listed = RecordOf(m, c);
+      if (m.Engine == engine && (MatchesId(c.gModeID, listed.gModeID) ||
+                                 (c.szModeName[0] && SameName(c.szModeName, listed.szModeName)))) {
+        found = listed;
         return true;
       }
+    }
     return false;
   }
 
@@ -330,12 +302,12 @@ class TTtsEnumerator final : public ITTSEnumW,
     return order;
   }
 
-  template <class Record, class Pick>
-  HRESULT NextOf(ULONG celt, Record* rgelt, ULONG* pceltFetched, Pick pick) {
+  template <class Record>
+  HRESULT NextOf(ULONG celt, Record* rgelt, ULONG* pceltFetched) {
     if (!rgelt || (celt != 1 && !pceltFetched)) return E_INVALIDARG;
     const std::size_t left = FSet->Modes.size() - FPosition;
     const ULONG n = static_cast<ULONG>(std::min<std::size_t>(celt, left));
-    for (ULONG k = 0; k < n; ++k) rgelt[k] = pick(FSet->Modes[FPosition + k]);
+    for (ULONG k = 0; k < n; ++k) rgelt[k] = RecordOf(FSet->Modes[FPosition + k], *rgelt);
     FPosition += n;
     if (pceltFetched) *pceltFetched = n;
     return n == celt ? S_OK : S_FALSE;
@@ -346,15 +318,11 @@ class TTtsEnumerator final : public ITTSEnumW,
     return ComEntry([&]() -> HRESULT {
       if (!ppenum) return E_INVALIDARG;
       *ppenum = nullptr;
-      auto* clone = new TTtsEnumerator(FSet, FPosition);
-      clone->AddRef();
-      const HRESULT r = clone->QueryInterface(__uuidof(I), reinterpret_cast<void**>(ppenum));
-      clone->Release();
-      return r;
+      return HandOut(new TTtsEnumerator(FSet, FPosition), __uuidof(I),
+                     reinterpret_cast<void**>(ppenum));
     });
   }
 
-  std::atomic<LONG> FRefCount{0};
   std::shared_ptr<TEngineSet> FSet;
   std::size_t FPosition;
 };
@@ -362,13 +330,8 @@ class TTtsEnumerator final : public ITTSEnumW,
 }  // namespace
 
 HRESULT CreateTtsEnumerator(REFIID riid, void** ppv) {
-  return ComEntry([&]() -> HRESULT {
-    auto* e = new TTtsEnumerator(LoadEngineSet(), 0);
-    e->AddRef();
-    const HRESULT r = e->QueryInterface(riid, ppv);
-    e->Release();
-    return r;
-  });
+  return ComEntry(
+      [&]() -> HRESULT { return HandOut(new TTtsEnumerator(LoadEngineSet(), 0), riid, ppv); });
 }
 
 }  // namespace sapi4rt

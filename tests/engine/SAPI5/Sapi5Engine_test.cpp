@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ComEntry.h"
+#include "EngineCopy.h"
 #include "EngineModule.h"
 #include "EngineText.h"
 #include "Registration.h"
@@ -18,29 +19,14 @@
 #include "Sapi5Voices.h"
 #include "StrPlaySP.h"
 #include "StrPlaySP_Text.h"
-#include "SyntheticVoice.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using kalvor::TComRef;
-using kalvor::test::SyntheticVoice;
-using kalvor::test::TempDir;
-using kalvor::test::TFakeSite;
-using kalvor::test::TFrag;
-using kalvor::test::TFragList;
-using kalvor::test::TRegistryToken;
-
-using TDllGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using TDllCanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+using namespace kalvor::test;
 
 const wchar_t kScratch[] = L"Software\\KalvorSapi5Test";
-
-fs::path ProgramDir() {
-  wchar_t path[MAX_PATH * 4];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-  return fs::path(std::wstring(path, n)).parent_path();
-}
 
 SyntheticVoice TestVoice() {
   return SyntheticVoice::Covering(kalvor::test::AllTurkishUnitNames(), 2);
@@ -48,23 +34,11 @@ SyntheticVoice TestVoice() {
 
 // A copy of Kalvor.dll with the synthetic voice beside it under both names, its voice tokens
 // registered (by kalvor-reg's code) in a scratch key of the current user.
-struct EngineDll {
-  TempDir dir;
-  HMODULE module = nullptr;
-  TDllGetClassObject getClassObject = nullptr;
-  TDllCanUnloadNow canUnloadNow = nullptr;
+struct EngineDll : TEngineCopy {
   kalvor::reg::TRegistryRoot root;
 
-  EngineDll() {
-    fs::copy_file(ProgramDir() / "Kalvor.dll", dir / "Kalvor.dll");
-    TestVoice().WriteTo(dir.Path(), "ORVDAT1.SPD");
-    TestVoice().WriteTo(dir.Path(), "ORVDAT2.SPD");
-    module = LoadLibraryW((dir / "Kalvor.dll").c_str());
+  EngineDll() : TEngineCopy(TestVoice()) {
     if (!module) return;
-    getClassObject = reinterpret_cast<TDllGetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    canUnloadNow = reinterpret_cast<TDllCanUnloadNow>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
     root.Key = HKEY_CURRENT_USER;
     root.KeyName = L"HKEY_CURRENT_USER";
     root.Software = kScratch;
@@ -88,12 +62,6 @@ class DllEnvironment : public ::testing::Environment {
   void TearDown() override { delete gDll; }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new DllEnvironment);
-
-template <class I>
-ULONG RefCount(I* p) {
-  p->AddRef();
-  return p->Release();
-}
 
 // The engine's text positions and what it speaks are Windows-1254; the samples the synthesizer
 // makes of a text with the test voice at a rate.
@@ -140,13 +108,7 @@ class Sapi5EngineTest : public ::testing::Test {
 
   HRESULT Speak(const std::vector<TFrag>& frags) {
     const TFragList list(frags);
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 16000;
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = 2;
-    f.nAvgBytesPerSec = 32000;
+    const WAVEFORMATEX f = kalvor::test::Pcm16k();
     const HRESULT r = engine->Speak(0, sapi5::SPDFID_WaveFormatEx, &f, list.Head(), &site);
     EXPECT_EQ(site.FRefs, 1u) << "the engine kept or dropped a reference to the site";
     return r;
@@ -312,15 +274,18 @@ TEST_F(Sapi5EngineTest, AbortStopsBeforeTheNextUnit) {
 
 TEST_F(Sapi5EngineTest, SkipMovesOnBySentencesAndSaysHowMany) {
   ASSERT_HRESULT_SUCCEEDED(SetToken());
-  bool asked = false;
-  site.SkipCount = 1;
-  site.Actions = [&](TFakeSite& s) -> DWORD {
-    if (s.Writes == 1 && !asked) {
-      asked = true;
-      return sapi5::SPVES_SKIP;
-    }
-    return 0;
+  // The host asks once, at the first write, to skip that many sentences.
+  auto skipAtTheFirstWrite = [](TFakeSite& host, LONG count) {
+    host.SkipCount = count;
+    host.Actions = [asked = false](TFakeSite& s) mutable -> DWORD {
+      if (s.Writes == 1 && !asked) {
+        asked = true;
+        return sapi5::SPVES_SKIP;
+      }
+      return 0;
+    };
   };
+  skipAtTheFirstWrite(site, 1);
   ASSERT_HRESULT_SUCCEEDED(Speak({{SPVA_Speak, L"Bir. \u0130ki. \u00DC\u00E7."}}));
   ASSERT_EQ(site.Completed, std::vector<LONG>{1});
   // One unit of the first sentence, then the rest from the second on.
@@ -333,15 +298,7 @@ TEST_F(Sapi5EngineTest, SkipMovesOnBySentencesAndSaysHowMany) {
 
   // Past the end: as many as there were, and nothing more is spoken.
   site = TFakeSite();
-  asked = false;
-  site.SkipCount = 5;
-  site.Actions = [&](TFakeSite& s) -> DWORD {
-    if (s.Writes == 1 && !asked) {
-      asked = true;
-      return sapi5::SPVES_SKIP;
-    }
-    return 0;
-  };
+  skipAtTheFirstWrite(site, 5);
   ASSERT_HRESULT_SUCCEEDED(Speak({{SPVA_Speak, L"Bir. \u0130ki. \u00DC\u00E7."}}));
   EXPECT_EQ(site.Completed, std::vector<LONG>{3});
   EXPECT_EQ(site.Writes, 1);

@@ -3,12 +3,12 @@
 // loads Kalvor.dll from the registry, takes SAPI's token and speaks into our host double.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "ComEntry.h"
+#include "ComTestSupport.h"
 #include "EngineText.h"
 #include "Sapi5Host.h"
 #include "Sapi5Voices.h"
@@ -16,18 +16,13 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using kalvor::TComRef;
 using kalvor::test::TFakeSite;
 using kalvor::test::TFrag;
 using kalvor::test::TFragList;
 
-class ComEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
-  void TearDown() override { CoUninitialize(); }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+const auto* const kApartment =
+    ::testing::AddGlobalTestEnvironment(new kalvor::test::TComApartment(COINIT_MULTITHREADED));
 
 std::wstring StringOf(ISpDataKey* key, const wchar_t* name) {
   WCHAR* s = nullptr;
@@ -119,16 +114,14 @@ TEST_F(Sapi5Registered, EachTokensClassSpeaksItsVoiceFromTheRegisteredDll) {
     TFakeSite site;
     const std::wstring text = L"Merhaba d\u00FCnya.";
     const TFragList list({{SPVA_Speak, text}});
-    WAVEFORMATEX f{WAVE_FORMAT_PCM, 1, 16000, 32000, 2, 16, 0};
+    const WAVEFORMATEX f = kalvor::test::Pcm16k();
     ASSERT_EQ(engine->Speak(0, sapi5::SPDFID_WaveFormatEx, &f, list.Head(), &site), S_OK);
     EXPECT_EQ(site.EventsOf(SPEI_SENTENCE_BOUNDARY).size(), 1u);
     EXPECT_EQ(site.EventsOf(SPEI_WORD_BOUNDARY).size(), 2u);
 
     // The voice file beside the registered DLL, spoken by the synthesizer itself.
-    wchar_t path[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
     kalvor::TStrPlayer player;
-    player.LoadData(fs::path(std::wstring(path, n)).parent_path() / v.VoiceFile);
+    player.LoadData(kalvor::test::ProgramDir() / v.VoiceFile);
     std::vector<std::uint8_t> expected;
     player.SetOnPlaySyl([&](kalvor::TStrPlayer& p, kalvor::TStr3, std::int32_t&) {
       const auto& b = p.OutputStream().Bytes();

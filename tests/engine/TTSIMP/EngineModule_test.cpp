@@ -12,20 +12,15 @@
 #include <vector>
 
 #include "ComSupport.h"
+#include "EngineCopy.h"
 #include "EngineModule.h"
 #include "FakeAudioDest.h"
 #include "Speech.h"
-#include "SyntheticVoice.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using kalvor::test::FakeAudioDest;
-using kalvor::test::SyntheticVoice;
-using kalvor::test::TempDir;
-
-using TDllGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using TDllCanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+using namespace kalvor::test;
 
 constexpr HRESULT kFileNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 constexpr HRESULT kBadFormat = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
@@ -42,56 +37,21 @@ const char kFemaleName1254[] =
     "T\xFCrk\xE7"
     "e, Kad\xFDn, Nilvo (Kalvor)";
 
-fs::path ProgramDir() {
-  wchar_t path[MAX_PATH * 4];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-  return fs::path(std::wstring(path, n)).parent_path();
-}
-
 SyntheticVoice TestVoice(std::uint8_t width = 2) {
   return SyntheticVoice::Covering(kalvor::test::AllTurkishUnitNames(), width);
 }
 
 // A copy of Kalvor.dll in a folder of its own, with the two voices, loaded for the whole program.
-struct EngineDll {
-  TempDir dir;
-  HMODULE module = nullptr;
-  TDllGetClassObject getClassObject = nullptr;
-  TDllCanUnloadNow canUnloadNow = nullptr;
-
-  EngineDll() {
-    fs::copy_file(ProgramDir() / "Kalvor.dll", dir / "Kalvor.dll");
-    TestVoice().WriteTo(dir.Path(), "ORVDAT1.SPD");
-    TestVoice().WriteTo(dir.Path(), "ORVDAT2.SPD");
-    module = LoadLibraryW((dir / "Kalvor.dll").c_str());
-    if (!module) return;
-    // Through void*: the exports' types are known here, not to GetProcAddress.
-    getClassObject = reinterpret_cast<TDllGetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    canUnloadNow = reinterpret_cast<TDllCanUnloadNow>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-  }
-  // The module stays loaded until the process ends: a test that fails half-way may have left
-  // objects behind, and their code must stay where it is.
-};
-
-EngineDll* gDll = nullptr;
+TEngineCopy* gDll = nullptr;
 
 class DllEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { gDll = new EngineDll; }
+  void SetUp() override { gDll = new TEngineCopy(TestVoice()); }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new DllEnvironment);
 
 template <class I>
 using Ptr = sapi4::TComRef<I>;
-
-// The reference count of an object, read with an AddRef/Release pair.
-template <class I>
-ULONG RefCount(I* p) {
-  p->AddRef();
-  return p->Release();
-}
 
 HRESULT CanUnload() {
   return gDll->canUnloadNow();
@@ -116,32 +76,11 @@ int ModeWindows() {
   return count;
 }
 
+// Dispatches this thread's messages for ms milliseconds, as a client's message loop does.
 void PumpFor(DWORD ms) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  }
+  kalvor::test::HandlerWindow::Pump(ms);
 }
 
-std::wstring Field(const WCHAR* s, std::size_t capacity) {
-  return {s, wcsnlen(s, capacity)};
-}
-std::string Field(const CHAR* s, std::size_t capacity) {
-  return {s, strnlen(s, capacity)};
-}
-
-template <class T>
-bool AllZero(const T& record) {
-  const auto* p = reinterpret_cast<const unsigned char*>(&record);
-  for (std::size_t i = 0; i < sizeof record; ++i)
-    if (p[i]) return false;
-  return true;
-}
 
 class EngineModuleTest : public ::testing::Test {
  protected:

@@ -7,7 +7,7 @@
 
 namespace kalvor::test {
 
-FakeAudioDest::FakeAudioDest() : thread_([this] { DeviceThread(); }) {}
+FakeAudioDest::FakeAudioDest() : TComObject(1), thread_([this] { DeviceThread(); }) {}
 
 FakeAudioDest::~FakeAudioDest() {
   {
@@ -17,30 +17,6 @@ FakeAudioDest::~FakeAudioDest() {
   cv_.notify_all();
   thread_.join();
   if (sink_) sink_->Release();
-}
-
-HRESULT STDMETHODCALLTYPE FakeAudioDest::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IAudio)) {
-    *ppv = static_cast<IAudio*>(this);
-  } else if (IsEqualIID(riid, IID_IAudioDest)) {
-    *ppv = static_cast<IAudioDest*>(this);
-  } else {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE FakeAudioDest::AddRef() {
-  return static_cast<ULONG>(++refs_);
-}
-
-ULONG STDMETHODCALLTYPE FakeAudioDest::Release() {
-  const LONG n = --refs_;
-  if (n == 0) delete this;
-  return static_cast<ULONG>(n);
 }
 
 void FakeAudioDest::Log(std::string s) {

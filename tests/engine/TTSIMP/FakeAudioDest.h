@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "ComSupport.h"
 #include "Speech.h"
 
 namespace kalvor::test {
@@ -20,7 +21,7 @@ namespace kalvor::test {
 // IAudio + IAudioDest. Everything written is kept in Written(); a device thread "plays" it at a
 // configurable pace, reporting AudioStart and every bookmark it passes to the notify sink, from
 // that thread.
-class FakeAudioDest final : public IAudio, public IAudioDest {
+class FakeAudioDest final : public sapi4::TComObject<IAudio, IAudioDest> {
  public:
   struct Config {
     DWORD capacity = 1u << 26;       // bytes the device holds before it has no room
@@ -52,10 +53,6 @@ class FakeAudioDest final : public IAudio, public IAudioDest {
   // Runs inside DataSet, on the caller's thread, with the 1-based number of the DataSet call.
   std::function<void(std::size_t)> onDataSet;
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   // IAudio
   HRESULT STDMETHODCALLTYPE Flush() override;
   HRESULT STDMETHODCALLTYPE LevelGet(DWORD* pdwLevel) override;
@@ -87,13 +84,12 @@ class FakeAudioDest final : public IAudio, public IAudioDest {
   IAudioDestNotifySink* NotifySink() const;  // not counted: only for calling it from a test
   std::vector<std::uint8_t> WaveFormat() const;
   DWORD Level() const;
-  LONG RefCount() const { return refs_; }
   IUnknown* Unknown() { return static_cast<IAudio*>(this); }
   // Waits until the device thread has played everything written so far (or the timeout).
   bool WaitPlayed(DWORD timeoutMs = 5000) const;
 
  private:
-  ~FakeAudioDest();
+  ~FakeAudioDest() override;
   void Log(std::string s);
   void DeviceThread();
   // A copy of a member taken under the lock, for the accessors.
@@ -103,7 +99,6 @@ class FakeAudioDest final : public IAudio, public IAudioDest {
     return member;
   }
 
-  std::atomic<LONG> refs_{1};
   mutable std::mutex m_;
   mutable std::condition_variable cv_;
   std::vector<std::string> calls_;
@@ -125,31 +120,9 @@ class FakeAudioDest final : public IAudio, public IAudioDest {
 
 // A COM object with an honest reference count; the test holds the first reference.
 template <class I>
-class Counted : public I {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(I))) {
-      *ppv = static_cast<I*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG n = --refs_;
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-  LONG RefCount() const { return refs_; }
-
+class Counted : public sapi4::TComObject<I> {
  protected:
-  virtual ~Counted() = default;
-
- private:
-  std::atomic<LONG> refs_{1};
+  Counted() : sapi4::TComObject<I>(1) {}
 };
 
 // ITTSBufNotifySink that writes every call into a journal ("Started", "WordPosition 12",

@@ -13,35 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "ComTestSupport.h"
 #include "Speech.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-using TDllGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using TDllCanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+using kalvor::test::Pcm16k;
 
-fs::path ProgramDir() {
-  wchar_t path[MAX_PATH * 4];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-  return fs::path(std::wstring(path, n)).parent_path();
-}
-
-struct RuntimeDll {
-  HMODULE module = LoadLibraryW((ProgramDir() / "sapi4rt.dll").c_str());
-  TDllGetClassObject getClassObject =
-      module ? reinterpret_cast<TDllGetClassObject>(
-                   reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))
-             : nullptr;
-  TDllCanUnloadNow canUnloadNow =
-      module ? reinterpret_cast<TDllCanUnloadNow>(
-                   reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))
-             : nullptr;
-};
-
-RuntimeDll& Dll() {
-  static RuntimeDll dll;
+kalvor::test::TComServerDll& Dll() {
+  static kalvor::test::TComServerDll dll(kalvor::test::ProgramDir() / "sapi4rt.dll");
   return dll;
 }
 
@@ -96,23 +78,12 @@ IAudioDest* DestOf(IAudio* audio) {
   return dest;
 }
 
-WAVEFORMATEX Pcm16k() {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = 1;
-  f.nSamplesPerSec = 16000;
-  f.wBitsPerSample = 16;
-  f.nBlockAlign = 2;
-  f.nAvgBytesPerSec = 32000;
-  return f;
-}
-
 HRESULT SetFormat(IAudio* audio, WAVEFORMATEX f) {
   return audio->WaveFormatSet(SDATA{&f, sizeof f});
 }
 
 // What the destination reports, with the thread it came from and the position at that moment.
-class RecordingSink final : public IAudioDestNotifySink {
+class RecordingSink final : public kalvor::test::TStackObject<IAudioDestNotifySink> {
  public:
   struct Event {
     std::string what;
@@ -123,21 +94,6 @@ class RecordingSink final : public IAudioDestNotifySink {
   };
   IAudio* audio = nullptr;  // not counted: the test holds it
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IAudioDestNotifySink)) {
-      *ppv = static_cast<IAudioDestNotifySink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    return static_cast<ULONG>(InterlockedIncrement(&refs));
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    return static_cast<ULONG>(InterlockedDecrement(&refs));
-  }
   HRESULT STDMETHODCALLTYPE AudioStop(WORD reason) override { return Add("Stop", reason, FALSE); }
   HRESULT STDMETHODCALLTYPE AudioStart() override { return Add("Start", 0, FALSE); }
   HRESULT STDMETHODCALLTYPE FreeSpace(DWORD bytes, BOOL eof) override {
@@ -166,8 +122,6 @@ class RecordingSink final : public IAudioDestNotifySink {
       if (e.what == what) out.push_back(e);
     return out;
   }
-
-  LONG refs = 1;
 
  private:
   HRESULT Add(const char* what, DWORD value, BOOL flag) {
@@ -217,6 +171,18 @@ class AudioDestTest : public ::testing::Test {
     ASSERT_EQ(Dll().canUnloadNow(), S_OK);
   }
   void TearDown() override { EXPECT_EQ(Dll().canUnloadNow(), S_OK) << "objects left behind"; }
+
+  // A new destination (with the settings in force) and its IAudioDest, told of the sink when one
+  // is given, in 16 kHz 16-bit mono; the test releases both.
+  static void Open(IAudio*& audio, IAudioDest*& dest, RecordingSink* sink = nullptr) {
+    ASSERT_EQ(CreateDest(&audio), S_OK);
+    dest = DestOf(audio);
+    if (sink) {
+      ASSERT_EQ(audio->PassNotify(sink, IID_IAudioDestNotifySink), S_OK);
+    }
+    ASSERT_EQ(SetFormat(audio, Pcm16k()), S_OK);
+  }
+
   TempFolder temp;
 };
 
@@ -238,6 +204,28 @@ TEST_F(AudioDestTest, OneObjectAnswersTheThreeInterfaces) {
   EXPECT_EQ(audio->QueryInterface(IID_ITTSCentralW, &none), E_NOINTERFACE);
   EXPECT_EQ(none, nullptr);
   EXPECT_EQ(audio->Release(), 0u);
+}
+
+// COM's rules at the DLL's edge: a null out-pointer is E_POINTER wherever an interface is handed
+// out, and an object made for an interface it does not have goes again at once (nothing is left
+// behind for DllCanUnloadNow, which the fixture checks).
+TEST_F(AudioDestTest, TheFactoryAndItsObjectsKeepCOMsRulesForOutPointers) {
+  Settings s(nullptr, nullptr, nullptr);
+  EXPECT_EQ(Dll().getClassObject(CLSID_MMAudioDest, IID_IClassFactory, nullptr), E_POINTER);
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(Dll().getClassObject(CLSID_MMAudioDest, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(factory->QueryInterface(IID_IClassFactory, nullptr), E_POINTER);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IAudio, nullptr), E_POINTER);
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_ITTSCentralW, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  IAudio* audio = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IAudio, reinterpret_cast<void**>(&audio)), S_OK);
+  EXPECT_EQ(audio->QueryInterface(IID_IAudioDest, nullptr), E_POINTER);
+  EXPECT_EQ(audio->Release(), 0u);
+  EXPECT_EQ(factory->Release(), 0u);
 }
 
 TEST_F(AudioDestTest, OnlyPlainPcmFormatsAreTaken) {
@@ -309,13 +297,11 @@ TEST_F(AudioDestTest, AWavFileGetsEveryByteAndBookmarksComeFromTheDevicesThread)
   const fs::path wav = temp.path / "text.wav";
   Settings s(wav.c_str(), L"0", nullptr);
   IAudio* audio = nullptr;
-  ASSERT_EQ(CreateDest(&audio), S_OK);
-  IAudioDest* dest = DestOf(audio);
+  IAudioDest* dest = nullptr;
   RecordingSink sink;
+  ASSERT_NO_FATAL_FAILURE(Open(audio, dest, &sink));
   sink.audio = audio;
-  ASSERT_EQ(audio->PassNotify(&sink, IID_IAudioDestNotifySink), S_OK);
   EXPECT_EQ(audio->PassNotify(&sink, IID_ITTSNotifySinkA), E_NOINTERFACE);
-  ASSERT_EQ(SetFormat(audio, Pcm16k()), S_OK);
   ASSERT_EQ(audio->Claim(), S_OK);
   ASSERT_EQ(audio->Start(), S_OK);
   EXPECT_EQ(audio->Start(), S_OK) << "starting a started destination is harmless";
@@ -372,9 +358,8 @@ TEST_F(AudioDestTest, EveryClaimAppendsToTheSameFile) {
   const fs::path wav = temp.path / "two.wav";
   Settings s(wav.c_str(), L"0", nullptr);
   IAudio* audio = nullptr;
-  ASSERT_EQ(CreateDest(&audio), S_OK);
-  IAudioDest* dest = DestOf(audio);
-  ASSERT_EQ(SetFormat(audio, Pcm16k()), S_OK);
+  IAudioDest* dest = nullptr;
+  ASSERT_NO_FATAL_FAILURE(Open(audio, dest));
   std::vector<std::uint8_t> expected;
   for (int text = 0; text < 2; ++text) {
     ASSERT_EQ(audio->Claim(), S_OK);
@@ -398,9 +383,8 @@ TEST_F(AudioDestTest, EveryClaimAppendsToTheSameFile) {
 TEST_F(AudioDestTest, TheBufferIsBoundedAndABatchTooBigIsRefusedWhole) {
   Settings s((temp.path / "bounded.wav").c_str(), L"0", L"100");  // 3200 bytes at 16 kHz 16-bit
   IAudio* audio = nullptr;
-  ASSERT_EQ(CreateDest(&audio), S_OK);
-  IAudioDest* dest = DestOf(audio);
-  ASSERT_EQ(SetFormat(audio, Pcm16k()), S_OK);
+  IAudioDest* dest = nullptr;
+  ASSERT_NO_FATAL_FAILURE(Open(audio, dest));
   ASSERT_EQ(audio->Claim(), S_OK);  // not started: nothing drains
   DWORD free = 0;
   BOOL eof = TRUE;
@@ -430,11 +414,9 @@ TEST_F(AudioDestTest, FlushDropsWhatWasNotPlayedAndReportsItsBookmarksAsFlushed)
   const fs::path wav = temp.path / "flush.wav";
   Settings s(wav.c_str(), L"0", nullptr);
   IAudio* audio = nullptr;
-  ASSERT_EQ(CreateDest(&audio), S_OK);
-  IAudioDest* dest = DestOf(audio);
+  IAudioDest* dest = nullptr;
   RecordingSink sink;
-  audio->PassNotify(&sink, IID_IAudioDestNotifySink);
-  ASSERT_EQ(SetFormat(audio, Pcm16k()), S_OK);
+  ASSERT_NO_FATAL_FAILURE(Open(audio, dest, &sink));
   ASSERT_EQ(audio->Claim(), S_OK);
   auto batch = Bytes(1000, 3);
   dest->DataSet(batch.data(), 1000);
@@ -464,9 +446,8 @@ TEST_F(AudioDestTest, ThePaceFollowsTheClock) {
   for (const wchar_t* pace : {L"1", L"4"}) {
     Settings s((temp.path / "paced.wav").c_str(), pace, L"100");
     IAudio* audio = nullptr;
-    ASSERT_EQ(CreateDest(&audio), S_OK);
-    IAudioDest* dest = DestOf(audio);
-    ASSERT_EQ(SetFormat(audio, Pcm16k()), S_OK);
+    IAudioDest* dest = nullptr;
+    ASSERT_NO_FATAL_FAILURE(Open(audio, dest));
     ASSERT_EQ(audio->Claim(), S_OK);
     audio->Start();
     auto batch = Bytes(1600, 5);  // 50 ms
@@ -519,9 +500,8 @@ TEST_F(AudioDestTest, SettingsThatMakeNoSenseAreRefusedAtCreation) {
 TEST_F(AudioDestTest, WithoutAFileItPlaysThroughTheWaveDevice) {
   Settings s(nullptr, nullptr, nullptr);
   IAudio* audio = nullptr;
-  ASSERT_EQ(CreateDest(&audio), S_OK);
-  IAudioDest* dest = DestOf(audio);
-  ASSERT_EQ(SetFormat(audio, Pcm16k()), S_OK);
+  IAudioDest* dest = nullptr;
+  ASSERT_NO_FATAL_FAILURE(Open(audio, dest));
   const HRESULT claim = audio->Claim();
   if (FAILED(claim)) {
     EXPECT_TRUE(claim == HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_AVAILABLE) ||

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ComSupport.h"
+#include "ComTestSupport.h"
 #include "EngineModule.h"
 #include "Speech.h"
 
@@ -26,32 +27,18 @@ const wchar_t kMaleName[] = L"T\u00FCrk\u00E7e, Erkek, Tarpek (Kalvor)";
 const GUID kUnknownMode = {
     0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x03}};
 
-class ComApartment : public ::testing::Environment {
- public:
-  void SetUp() override { ASSERT_EQ(CoInitialize(nullptr), S_OK); }
-  void TearDown() override { CoUninitialize(); }
-};
-const auto* const kApartment = ::testing::AddGlobalTestEnvironment(new ComApartment);
+const auto* const kApartment =
+    ::testing::AddGlobalTestEnvironment(new kalvor::test::TComApartment(COINIT_APARTMENTTHREADED));
 
 template <class I>
 using Ptr = sapi4::TComRef<I>;
+using kalvor::test::RefCount;
 
-template <class I>
-ULONG RefCount(I* p) {
-  p->AddRef();
-  return p->Release();
-}
+using kalvor::test::AllZero;
 
+// A name field of a mode record.
 std::wstring Field(const WCHAR* s) {
-  return {s, wcsnlen(s, TTSI_NAMELEN)};
-}
-
-template <class T>
-bool AllZero(const T& record) {
-  const auto* p = reinterpret_cast<const unsigned char*>(&record);
-  for (std::size_t i = 0; i < sizeof record; ++i)
-    if (p[i]) return false;
-  return true;
+  return kalvor::test::Field(s, TTSI_NAMELEN);
 }
 
 void Pump(
@@ -69,21 +56,7 @@ void Pump(
 
 // A counted sink object of the test's own.
 template <class I>
-class Sink : public I {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(I))) {
-      *ppv = static_cast<I*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-  LONG refs = 1;
-};
+using Sink = kalvor::test::TStackObject<I>;
 
 class BufSink final : public Sink<ITTSBufNotifySink> {
  public:
@@ -120,6 +93,23 @@ class ModeSink final : public Sink<ITTSNotifySinkA> {
   int starts = 0, stops = 0;
   std::string letters;
 };
+
+// Range probing, as the reader does for each advertised control: set the lowest, read, set the
+// highest, read, put back what was there. The lowest must read below the highest, and what was
+// there must come back.
+template <class T, class Get, class Set>
+void ProbeRange(Get get, Set set, T highest) {
+  T value = 0, lowest = 0, top = 0, back = 0;
+  ASSERT_EQ(get(&value), S_OK);
+  ASSERT_EQ(set(0), S_OK);
+  ASSERT_EQ(get(&lowest), S_OK);
+  ASSERT_EQ(set(highest), S_OK);
+  ASSERT_EQ(get(&top), S_OK);
+  ASSERT_EQ(set(value), S_OK);
+  ASSERT_EQ(get(&back), S_OK);
+  EXPECT_LT(lowest, top);
+  EXPECT_EQ(back, value);
+}
 
 // The run time's multimedia audio destination, writing into a WAV file as fast as it comes, or at
 // `pace` times real time.
@@ -174,6 +164,7 @@ TEST_F(SapiClientTest, TheRunTimeListsTheMaleModeOfTheRegisteredEngine) {
   EXPECT_EQ(enumW->Next(1, modes.data(), &fetched), S_FALSE) << "the source did not move";
   EXPECT_EQ(enumW->Skip(5), S_FALSE);
 
+  EXPECT_EQ(enumW->QueryInterface(IID_ITTSFindW, nullptr), E_POINTER);
   Ptr<ITTSEnumA> enumA;
   ASSERT_EQ(enumW->QueryInterface(IID_ITTSEnumA, enumA.OutVoid()), S_OK);
   enumA->Reset();
@@ -372,30 +363,15 @@ TEST_F(SapiClientTest, AScreenReadersSequence) {
     ASSERT_EQ(central->ModeGet(&selected), S_OK);
     EXPECT_EQ(selected.dwFeatures, info.dwFeatures);
 
-    // Range probing, as the reader does for each advertised control: set the lowest, read, set
-    // the highest, read, put back what was there.
+    // The pitch and the volume, probed as the reader probes them.
     Ptr<ITTSAttributesW> attributes;
     ASSERT_EQ(central->QueryInterface(IID_ITTSAttributesW, attributes.OutVoid()), S_OK);
-    WORD pitch = 0, pitchMin = 0, pitchMax = 0, pitchBack = 0;
-    ASSERT_EQ(attributes->PitchGet(&pitch), S_OK);
-    ASSERT_EQ(attributes->PitchSet(0), S_OK);
-    ASSERT_EQ(attributes->PitchGet(&pitchMin), S_OK);
-    ASSERT_EQ(attributes->PitchSet(0xFFFF), S_OK);
-    ASSERT_EQ(attributes->PitchGet(&pitchMax), S_OK);
-    ASSERT_EQ(attributes->PitchSet(pitch), S_OK);
-    ASSERT_EQ(attributes->PitchGet(&pitchBack), S_OK);
-    EXPECT_LT(pitchMin, pitchMax);
-    EXPECT_EQ(pitchBack, pitch);
-    DWORD volume = 0, volumeMin = 0, volumeMax = 0, volumeBack = 0;
-    ASSERT_EQ(attributes->VolumeGet(&volume), S_OK);
-    ASSERT_EQ(attributes->VolumeSet(0), S_OK);
-    ASSERT_EQ(attributes->VolumeGet(&volumeMin), S_OK);
-    ASSERT_EQ(attributes->VolumeSet(0xFFFFFFFF), S_OK);
-    ASSERT_EQ(attributes->VolumeGet(&volumeMax), S_OK);
-    ASSERT_EQ(attributes->VolumeSet(volume), S_OK);
-    ASSERT_EQ(attributes->VolumeGet(&volumeBack), S_OK);
-    EXPECT_LT(volumeMin, volumeMax);
-    EXPECT_EQ(volumeBack, volume);
+    ITTSAttributesW* a = attributes.Get();
+    ASSERT_NO_FATAL_FAILURE(ProbeRange<WORD>([&](WORD* v) { return a->PitchGet(v); },
+                                             [&](WORD v) { return a->PitchSet(v); }, 0xFFFF));
+    ASSERT_NO_FATAL_FAILURE(ProbeRange<DWORD>([&](DWORD* v) { return a->VolumeGet(v); },
+                                              [&](DWORD v) { return a->VolumeSet(v); },
+                                              0xFFFFFFFF));
 
     // An utterance with settings, marks, a pause, a pitch change, an escaped backslash and tags
     // the engine has no use for; the reader adds a mark at its end.
