@@ -4,7 +4,7 @@
 #include <cwctype>
 #include <vector>
 
-#include "EngineModule.h"
+#include "KalvorIds.h"
 #include "SapiDdk.h"
 #include "Sapi5Voices.h"
 #include "Speech.h"

@@ -2,13 +2,15 @@
 
 #include <cwctype>
 
-#include "ComEntry.h"
+#include "ComSupport.h"
 #include "SapiDdk.h"
 #include "Sapi5Voices.h"
 #include "ToolSupport.h"
 #include "WinConsole.h"
 
 namespace kalvor::sapi5client {
+
+using sapi4::TComRef;
 namespace {
 
 using tool::Check;

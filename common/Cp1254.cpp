@@ -3,9 +3,9 @@
 #include <array>
 #include <cstdint>
 
-#include "Cli.h"
+#include "UserError.h"
 
-namespace kalvor::cli {
+namespace kalvor {
 namespace {
 
 // 0x80..0x9F; 0 marks the five unassigned codes.
@@ -95,18 +95,18 @@ std::string Utf8ToCp1254(std::string_view in) {
       c = b & 0x07;
       n = 4;
     } else {
-      throw CliError("the text is not UTF-8 (byte " + std::to_string(i) + ")");
+      throw UserError("the text is not UTF-8 (byte " + std::to_string(i) + ")");
     }
-    if (i + n > in.size()) throw CliError("the text is not UTF-8 (it ends inside a character)");
+    if (i + n > in.size()) throw UserError("the text is not UTF-8 (it ends inside a character)");
     for (std::size_t k = 1; k < n; ++k) {
       auto cb = static_cast<unsigned char>(in[i + k]);
       if ((cb & 0xC0) != 0x80)
-        throw CliError("the text is not UTF-8 (byte " + std::to_string(i + k) + ")");
+        throw UserError("the text is not UTF-8 (byte " + std::to_string(i + k) + ")");
       c = (c << 6) | (cb & 0x3F);
     }
     bool overlong = (n == 2 && c < 0x80) || (n == 3 && c < 0x800) || (n == 4 && c < 0x10000);
     if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-      throw CliError("the text is not UTF-8 (byte " + std::to_string(i) + ")");
+      throw UserError("the text is not UTF-8 (byte " + std::to_string(i) + ")");
     if (c == 0xFEFF && i == 0) {  // byte order mark
       i += n;
       continue;
@@ -128,4 +128,4 @@ std::string Cp1254ToUtf8(std::string_view text) {
   return out;
 }
 
-}  // namespace kalvor::cli
+}  // namespace kalvor
