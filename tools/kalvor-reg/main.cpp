@@ -59,6 +59,9 @@ class UsageError : public RegError {
   using RegError::RegError;
 };
 
+// The registry as 32-bit and as 64-bit programs see it.
+constexpr REGSAM kBothViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+
 std::wstring ProgramDirectory() {
   std::wstring path(32768, L'\0');
   const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -102,7 +105,7 @@ void WarnMissingVoices(const std::wstring& dll) {
 
 int Status() {
   using namespace kalvor::reg;
-  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+  for (REGSAM view : kBothViews) {
     TRegistryRoot root;
     root.View = view;
     Out(view == KEY_WOW64_32KEY ? L"32-bit programs:\n" : L"64-bit programs:\n");
@@ -195,7 +198,7 @@ int Run(const std::vector<std::wstring>& args) {
     return 0;
   }
   // The engine may be gone already: take it out of both views.
-  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+  for (REGSAM view : kBothViews) {
     TRegistryRoot root;
     root.View = view;
     UnregisterEngine(root);

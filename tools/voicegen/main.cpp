@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   std::string voice, output, units, joinsVoice, textFile, text, words;
   double maxRatio = 0;
   int maxReleases = -1;
-  bool quiet = false, list = false;
+  bool quiet = false, listUnits = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* opt) -> std::string {
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
       } else if (a == "--units") {
         units = value("--units");
       } else if (a == "--list-units") {
-        list = true;
+        listUnits = true;
       } else if (a == "-q") {
         quiet = true;
       } else if (a == "--check-joins") {
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     }
   }
   try {
-    if (list) {
+    if (listUnits) {
       for (const auto& n : AllUnitNames())
         std::printf("%s\n", kalvor::Cp1254ToUtf8(n).c_str());
       return 0;
@@ -145,8 +145,8 @@ int main(int argc, char** argv) {
       std::fputs(FormatJoinReport(r).c_str(), stdout);
       TailReport tails = CheckTails(joinsVoice);
       std::fputs(kalvor::Cp1254ToUtf8(FormatTailReport(tails)).c_str(), stdout);
-      std::vector<std::string> list = words.empty() ? DoubledStopWords() : SplitNames(words);
-      std::vector<ReleaseCount> releases = CountReleases(joinsVoice, list);
+      std::vector<std::string> checked = words.empty() ? DoubledStopWords() : SplitNames(words);
+      std::vector<ReleaseCount> releases = CountReleases(joinsVoice, checked);
       std::fputs(kalvor::Cp1254ToUtf8(FormatReleases(releases)).c_str(), stdout);
       if (r.joins.count == 0) return Fail("the text gave no joins");
       if (maxRatio > 0 && r.joins.p95 > maxRatio * r.inside.p99)
