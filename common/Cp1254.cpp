@@ -14,25 +14,21 @@ constexpr char32_t kHigh80[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026
                                   0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0,      0x0178};
 
+// A0..FF is Latin-1 but for the six Turkish letters.
+struct TurkishLetter {
+  unsigned char code;
+  char32_t letter;
+};
+constexpr TurkishLetter kTurkish[] = {{0xD0, 0x011E} /* Ğ */, {0xDD, 0x0130} /* İ */,
+                                      {0xDE, 0x015E} /* Ş */, {0xF0, 0x011F} /* ğ */,
+                                      {0xFD, 0x0131} /* ı */, {0xFE, 0x015F} /* ş */};
+
 char32_t ToUnicode(unsigned char b) {
   if (b < 0x80) return b;
   if (b < 0xA0) return kHigh80[b - 0x80];
-  switch (b) {
-    case 0xD0:
-      return 0x011E;  // Ğ
-    case 0xDD:
-      return 0x0130;  // İ
-    case 0xDE:
-      return 0x015E;  // Ş
-    case 0xF0:
-      return 0x011F;  // ğ
-    case 0xFD:
-      return 0x0131;  // ı
-    case 0xFE:
-      return 0x015F;  // ş
-    default:
-      return b;  // the rest of A0..FF is Latin-1
-  }
+  for (const TurkishLetter& t : kTurkish)
+    if (t.code == b) return t.letter;
+  return b;
 }
 
 // Every character of the code page lies below U+2200: one table look-up per character.

@@ -56,7 +56,7 @@ const wchar_t kHelp[] =
 
 class UsageError : public RegError {
  public:
-  using RegError::RegError;
+  explicit UsageError(std::wstring message) : RegError(std::move(message), 2) {}
 };
 
 // The registry as 32-bit and as 64-bit programs see it.
@@ -212,16 +212,5 @@ int Run(const std::vector<std::wstring>& args) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  try {
-    return Run(std::vector<std::wstring>(argv + 1, argv + argc));
-  } catch (const UsageError& e) {
-    Err(L"kalvor-reg: " + e.Message + L"\n");
-    return 2;
-  } catch (const RegError& e) {
-    Err(L"kalvor-reg: " + e.Message + L"\n");
-    return 1;
-  } catch (const std::exception& e) {
-    Err(L"kalvor-reg: " + kalvor::win::FromUtf8(e.what()) + L"\n");
-    return 1;
-  }
+  return kalvor::win::ToolMain(L"kalvor-reg", argc, argv, Run);
 }
