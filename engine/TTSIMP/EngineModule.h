@@ -17,17 +17,12 @@
 
 #include <memory>
 
+// The engine identifier (the module's COM class) and the two voice modes.
+#include "KalvorIds.h"
+
 namespace kalvor {
 
 class TSpcMode;
-
-// The engine identifier, which is also the module's COM class identifier, and the two voice modes.
-inline constexpr CLSID CLSID_KalvorEngine = {
-    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0xFF}};
-inline constexpr GUID KalvorModeMale = {
-    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x01}};
-inline constexpr GUID KalvorModeFemale = {
-    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x02}};
 
 // Called once when the module is loaded (DllMain): the directory of the module file for the voice
 // files, and the thousands and decimal separators of the loading thread's regional settings

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
   std::string text;
   try {
-    text = kalvor::cli::Utf8ToCp1254(utf8);
+    text = kalvor::Utf8ToCp1254(utf8);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_frontend: %s: %s\n", argv[1], e.what());
     return 1;

@@ -14,10 +14,10 @@
 namespace kalvor::test {
 
 inline std::string Tr(std::string_view utf8) {
-  return cli::Utf8ToCp1254(utf8);
+  return Utf8ToCp1254(utf8);
 }
 inline std::string Utf(std::string_view cp1254) {
-  return cli::Cp1254ToUtf8(cp1254);
+  return Cp1254ToUtf8(cp1254);
 }
 
 // Every sentence of a text as "KIND<TAB>SENTENCE", KIND being . ? or !.

@@ -19,6 +19,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace kalvor::cli;
+using kalvor::Cp1254ToUtf8;
+using kalvor::Utf8ToCp1254;
 
 void Check(bool ok, const char* what) {
   if (!ok) {

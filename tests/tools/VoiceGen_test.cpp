@@ -45,12 +45,12 @@ std::vector<std::string> UnitsOf(const std::string& utf8) {
   p.SetOnPlaySyl([&](TStrPlayer&, TStr3 syl, std::int32_t&) {
     if (!syl.Empty()) names.push_back(syl.Str());
   });
-  p.Speak(cli::Utf8ToCp1254(utf8));
+  p.Speak(Utf8ToCp1254(utf8));
   return names;
 }
 
 std::string Show(const std::string& cp1254) {
-  return cli::Cp1254ToUtf8(cp1254);
+  return Cp1254ToUtf8(cp1254);
 }
 
 TEST(UnitNames, EveryFormOverTheAlphabetOnceAndNothingElse) {
@@ -175,7 +175,7 @@ TEST(Carrier, EachFormIsCutWhereItsNeighboursMeetIt) {
       {"A3", "TEA", K::VowelMiddle, K::SoundEnd},
   };
   for (const Case& c : cases) {
-    Carrier k = MakeCarrier(*ParseUnitName(cli::Utf8ToCp1254(c.unit)));
+    Carrier k = MakeCarrier(*ParseUnitName(Utf8ToCp1254(c.unit)));
     EXPECT_EQ(Show(k.letters), c.letters) << c.unit;
     EXPECT_EQ(k.start.kind, c.start) << c.unit;
     EXPECT_EQ(k.end.kind, c.end) << c.unit;
@@ -313,7 +313,7 @@ TEST_P(DefaultVoice, UnitsMeetInVowelsAtTheSameLevelAndPhase) {
 }
 
 TEST_P(DefaultVoice, JoinsAreNoRougherThanTheSpeechInsideUnits) {
-  JoinReport r = CheckJoins(Path(), cli::Utf8ToCp1254(ReadText(kData / "paragraf.txt")));
+  JoinReport r = CheckJoins(Path(), Utf8ToCp1254(ReadText(kData / "paragraf.txt")));
   std::cout << GetParam() << ": " << FormatJoinReport(r);
   ASSERT_GT(r.joins.count, 200u);
   // A click is a jump that speech itself seldom makes: most joins must stay within what the

@@ -4,7 +4,7 @@
 #include <cwctype>
 #include <vector>
 
-#include "EngineModule.h"
+#include "KalvorIds.h"
 #include "SapiDdk.h"
 #include "Sapi5Voices.h"
 #include "Speech.h"
@@ -136,13 +136,23 @@ std::wstring Quoted(const std::wstring& s) {
   return out + L"\"";
 }
 
-}  // namespace
-
-std::wstring GuidText(const GUID& g) {
-  wchar_t buf[64] = {};
-  StringFromGUID2(g, buf, 64);
-  return buf;
+// The names of the engine list's values that name Kalvor's engine (in any letter case).
+std::vector<std::wstring> KalvorEngineValues(HKEY list) {
+  const std::wstring wanted = Lower(GuidText(CLSID_KalvorEngine));
+  std::vector<std::wstring> names;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLen = 256, type = 0;
+    wchar_t data[64] = {};
+    DWORD dataLen = sizeof data - sizeof(wchar_t);
+    const LONG r = RegEnumValueW(list, i, name, &nameLen, nullptr, &type,
+                                 reinterpret_cast<BYTE*>(data), &dataLen);
+    if (r == ERROR_NO_MORE_ITEMS) return names;
+    if (r == ERROR_SUCCESS && type == REG_SZ && Lower(data) == wanted) names.emplace_back(name);
+  }
 }
+
+}  // namespace
 
 std::wstring FullPath(const std::wstring& path) {
   DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -196,17 +206,7 @@ std::optional<std::wstring> ThreadingModel(const TRegistryRoot& root, const GUID
 bool EngineListed(const TRegistryRoot& root) {
   TKey h;
   if (!OpenKey(root, EngineListKey(root), KEY_READ, h)) return false;
-  const std::wstring wanted = Lower(GuidText(CLSID_KalvorEngine));
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[256];
-    DWORD nameLen = 256, type = 0;
-    wchar_t data[64] = {};
-    DWORD dataLen = sizeof data - sizeof(wchar_t);
-    const LONG r = RegEnumValueW(h.Get(), i, name, &nameLen, nullptr, &type,
-                                 reinterpret_cast<BYTE*>(data), &dataLen);
-    if (r == ERROR_NO_MORE_ITEMS) return false;
-    if (r == ERROR_SUCCESS && type == REG_SZ && Lower(data) == wanted) return true;
-  }
+  return !KalvorEngineValues(h.Get()).empty();
 }
 
 std::wstring VoiceTokenKey(const TRegistryRoot& root, const wchar_t* tokenName) {
@@ -262,19 +262,7 @@ void UnregisterEngine(const TRegistryRoot& root) {
   const std::wstring key = EngineListKey(root);
   TKey h;
   if (!OpenKey(root, key, KEY_READ | KEY_WRITE, h)) return;
-  const std::wstring wanted = Lower(GuidText(CLSID_KalvorEngine));
-  std::vector<std::wstring> names;
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[256];
-    DWORD nameLen = 256, type = 0;
-    wchar_t data[64] = {};
-    DWORD dataLen = sizeof data - sizeof(wchar_t);
-    const LONG r = RegEnumValueW(h.Get(), i, name, &nameLen, nullptr, &type,
-                                 reinterpret_cast<BYTE*>(data), &dataLen);
-    if (r == ERROR_NO_MORE_ITEMS) break;
-    if (r == ERROR_SUCCESS && type == REG_SZ && Lower(data) == wanted) names.emplace_back(name);
-  }
-  for (const std::wstring& n : names) {
+  for (const std::wstring& n : KalvorEngineValues(h.Get())) {
     const LONG r = RegDeleteValueW(h.Get(), n.c_str());
     if (r != ERROR_SUCCESS && r != ERROR_FILE_NOT_FOUND) Fail(root, key, L"remove a value of", r);
   }

@@ -22,13 +22,15 @@
 #include <string>
 #include <vector>
 
+#include "ToolMain.h"
+#include "WinConsole.h"
+
 namespace kalvor::reg {
 
 // A failure, with a message for the user that names the key or file.
-class RegError : public std::runtime_error {
+class RegError : public win::ToolError {
  public:
-  explicit RegError(std::wstring message) : std::runtime_error("registration"), Message(message) {}
-  std::wstring Message;
+  explicit RegError(std::wstring message, int code = 1) : ToolError(std::move(message), code) {}
 };
 
 // Where the keys go: HKEY_LOCAL_MACHINE\SOFTWARE normally; tests use a scratch key.
@@ -43,7 +45,7 @@ struct TRegistryRoot {
 inline constexpr wchar_t kEngineValueName[] = L"Kalvor";
 inline constexpr wchar_t kEngineListKey[] = L"Voice\\TextToSpeech\\Engine";
 
-std::wstring GuidText(const GUID& g);
+using win::GuidText;
 
 // The full path of a file that must exist; the machine type of a DLL (IMAGE_FILE_MACHINE_...).
 std::wstring FullPath(const std::wstring& path);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "EngineModule.h"
+#include "KalvorIds.h"
 #include "Registration.h"
 #include "Sapi5Voices.h"
 #include "Speech.h"
@@ -56,8 +56,11 @@ const wchar_t kHelp[] =
 
 class UsageError : public RegError {
  public:
-  using RegError::RegError;
+  explicit UsageError(std::wstring message) : RegError(std::move(message), 2) {}
 };
+
+// The registry as 32-bit and as 64-bit programs see it.
+constexpr REGSAM kBothViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
 
 std::wstring ProgramDirectory() {
   std::wstring path(32768, L'\0');
@@ -102,7 +105,7 @@ void WarnMissingVoices(const std::wstring& dll) {
 
 int Status() {
   using namespace kalvor::reg;
-  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+  for (REGSAM view : kBothViews) {
     TRegistryRoot root;
     root.View = view;
     Out(view == KEY_WOW64_32KEY ? L"32-bit programs:\n" : L"64-bit programs:\n");
@@ -195,7 +198,7 @@ int Run(const std::vector<std::wstring>& args) {
     return 0;
   }
   // The engine may be gone already: take it out of both views.
-  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+  for (REGSAM view : kBothViews) {
     TRegistryRoot root;
     root.View = view;
     UnregisterEngine(root);
@@ -209,16 +212,5 @@ int Run(const std::vector<std::wstring>& args) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  try {
-    return Run(std::vector<std::wstring>(argv + 1, argv + argc));
-  } catch (const UsageError& e) {
-    Err(L"kalvor-reg: " + e.Message + L"\n");
-    return 2;
-  } catch (const RegError& e) {
-    Err(L"kalvor-reg: " + e.Message + L"\n");
-    return 1;
-  } catch (const std::exception& e) {
-    Err(L"kalvor-reg: " + kalvor::win::FromUtf8(e.what()) + L"\n");
-    return 1;
-  }
+  return kalvor::win::ToolMain(L"kalvor-reg", argc, argv, Run);
 }

@@ -2,17 +2,21 @@
 
 #include <cwctype>
 
-#include "ComEntry.h"
+#include "ComSupport.h"
 #include "SapiDdk.h"
 #include "Sapi5Voices.h"
 #include "ToolSupport.h"
+#include "WaveFormat.h"
 #include "WinConsole.h"
 
 namespace kalvor::sapi5client {
+
+using sapi4::TComRef;
 namespace {
 
 using tool::Check;
 using tool::Fail;
+using tool::NumberIn;
 using win::DescribeHresult;
 using win::Err;
 using win::Out;
@@ -162,13 +166,7 @@ TSpoken SpeakWith(const TVoice& voice, const std::wstring& text, DWORD flags, lo
     Check(CoCreateInstance(sapi5::CLSID_SpStream, nullptr, CLSCTX_ALL, sapi5::IID_ISpStream,
                            stream.OutVoid()),
           L"cannot create SAPI 5's SpStream");
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 16000;
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = 2;
-    f.nAvgBytesPerSec = 32000;
+    WAVEFORMATEX f = sapi4::PcmFormat(16000, 16);
     Check(stream->BindToFile(wav.c_str(), SPFM_CREATE_ALWAYS, &sapi5::SPDFID_WaveFormatEx, &f, 0),
           L"cannot create " + wav);
     Check(sp->SetOutput(stream.Get(), TRUE), L"SAPI 5 cannot write " + wav);
@@ -201,26 +199,13 @@ TSpoken SpeakWith(const TVoice& voice, const std::wstring& text, DWORD flags, lo
   return spoken;
 }
 
-long NumberIn(const std::wstring& option, const std::wstring& text, long low, long high) {
-  wchar_t* end = nullptr;
-  const long v = std::wcstol(text.c_str(), &end, 10);
-  if (text.empty() || *end != L'\0' || v < low || v > high)
-    Fail(option + L" takes a whole number from " + std::to_wstring(low) + L" to " +
-             std::to_wstring(high) + L", not \"" + text + L"\"",
-         2);
-  return v;
-}
-
 int Say(const std::vector<std::wstring>& args) {
   std::wstring voiceName, output, file, text;
   long rate = 0, volume = 100;
   bool xml = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::wstring& a = args[i];
-    auto value = [&]() -> std::wstring {
-      if (i + 1 >= args.size()) Fail(L"option " + a + L" needs a value", 2);
-      return args[++i];
-    };
+    auto value = [&] { return tool::OptionValue(args, i); };
     if (a == L"--voice")
       voiceName = value();
     else if (a == L"--rate")

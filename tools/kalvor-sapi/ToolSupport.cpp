@@ -1,7 +1,9 @@
 #include "ToolSupport.h"
 
 #include <cstdio>
+#include <cwchar>
 
+#include "ToolMain.h"
 #include "WinConsole.h"
 
 namespace kalvor::tool {
@@ -18,11 +20,26 @@ std::string ReadAll(FILE* f) {
 }  // namespace
 
 void Fail(const std::wstring& message, int code) {
-  throw Failure{message, code};
+  throw win::ToolError(message, code);
 }
 
 void Check(HRESULT hr, const std::wstring& what) {
   if (FAILED(hr)) Fail(what + L": " + win::DescribeHresult(hr));
+}
+
+long NumberIn(const std::wstring& option, const std::wstring& text, long low, long high) {
+  wchar_t* end = nullptr;
+  const long v = std::wcstol(text.c_str(), &end, 10);
+  if (text.empty() || *end != L'\0' || v < low || v > high)
+    Fail(option + L" takes a whole number from " + std::to_wstring(low) + L" to " +
+             std::to_wstring(high) + L", not \"" + text + L"\"",
+         2);
+  return v;
+}
+
+std::wstring OptionValue(const std::vector<std::wstring>& args, std::size_t& i) {
+  if (i + 1 >= args.size()) Fail(L"option " + args[i] + L" needs a value", 2);
+  return args[++i];
 }
 
 std::wstring TextOfFile(const std::wstring& name) {

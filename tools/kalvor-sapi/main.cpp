@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "ComSupport.h"
+#include "KalvorIds.h"
 #include "Sapi5Client.h"
 #include "Speech.h"
+#include "ToolMain.h"
 #include "ToolSupport.h"
 #include "WinConsole.h"
 
@@ -23,10 +25,10 @@ namespace {
 
 using kalvor::tool::Check;
 using kalvor::tool::Fail;
-using kalvor::tool::Failure;
 using kalvor::tool::TextOfFile;
 using kalvor::win::DescribeHresult;
 using kalvor::win::Err;
+using kalvor::win::GuidText;
 using kalvor::win::Out;
 
 const wchar_t kHelp[] =
@@ -61,11 +63,6 @@ const wchar_t kHelp[] =
     L"  kalvor-sapi say --tagged \"\\Mrk=1\\Merhaba \\Pau=500\\dünya\\Mrk=2\\\"\n"
 
     L"  kalvor-sapi sapi5 check\n";
-
-const GUID kMaleMode = {
-    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x01}};
-const GUID kFemaleMode = {
-    0xE9214560, 0xA13D, 0x11D2, {0x91, 0x39, 0xB9, 0x5D, 0x81, 0x1E, 0x54, 0x02}};
 
 template <class I>
 using Ptr = sapi4::TComRef<I>;
@@ -110,29 +107,13 @@ class BufSink final : public ITTSBufNotifySink {
   bool started = false, done = false, aborted = false;
 };
 
+// A name field of an ANSI mode record, which need not end in a zero.
 std::wstring AnsiToWide(const char* s, std::size_t capacity) {
-  const int n = static_cast<int>(strnlen(s, capacity));
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  const int got = n ? MultiByteToWideChar(CP_ACP, 0, s, n, w.data(), n) : 0;
-  w.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-  return w;
+  return kalvor::win::FromCodePage(CP_ACP, std::string(s, strnlen(s, capacity)));
 }
 
 std::string WideToAnsi(const std::wstring& w) {
-  if (w.empty()) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                    nullptr, nullptr);
-  std::string a(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0)
-    WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), a.data(), n, nullptr,
-                        nullptr);
-  return a;
-}
-
-std::wstring GuidText(const GUID& g) {
-  wchar_t buf[64] = {};
-  StringFromGUID2(g, buf, 64);
-  return buf;
+  return kalvor::win::ToCodePage(CP_ACP, w);
 }
 
 std::wstring ModeLine(const GUID& id, const std::wstring& name, const std::wstring& speaker,
@@ -183,10 +164,7 @@ int RateOfPitch(unsigned pitch) {
 }
 
 unsigned PitchForRate(const std::wstring& text) {
-  wchar_t* end = nullptr;
-  const long rate = std::wcstol(text.c_str(), &end, 10);
-  if (text.empty() || *end || rate < 0 || rate > 200)
-    Fail(L"--rate takes a whole number from 0 to 200, not \"" + text + L"\"", 2);
+  const long rate = kalvor::tool::NumberIn(L"--rate", text, 0, 200);
   for (unsigned p = 0; p <= 256; ++p)
     if (RateOfPitch(p) == rate) return p;
   unsigned below = 0;
@@ -224,16 +202,30 @@ void WaitUntilPlayed(IAudio* audio) {
   }
 }
 
+// Fails unless the run time's Find found the mode asked for, by name or by identifier.
+void CheckFound(HRESULT hr, const std::wstring& modeName, const GUID& mode) {
+  Check(hr, L"the run time could not search its voice modes");
+  if (hr != S_OK)
+    Fail(L"no SAPI 4 voice mode " +
+         (modeName.empty() ? GuidText(mode) : L"named \"" + modeName + L"\"") +
+         L" (kalvor-sapi list shows the listed ones)");
+}
+
+// Sets the SAPI pitch through the mode's attributes (ITTSAttributesA or W).
+template <class Attributes>
+void SetPitch(IUnknown* central, REFIID iid, int pitch) {
+  Ptr<Attributes> attributes;
+  Check(central->QueryInterface(iid, attributes.OutVoid()), L"the voice mode has no attributes");
+  Check(attributes->PitchSet(static_cast<WORD>(pitch)), L"cannot set the pitch");
+}
+
 int Say(const std::vector<std::wstring>& args) {
   std::wstring voice, modeName, output, file, pitchText, rateText;
   std::vector<std::wstring> words;
   bool ansi = false, tagged = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::wstring& a = args[i];
-    auto value = [&]() -> std::wstring {
-      if (i + 1 >= args.size()) Fail(L"option " + a + L" needs a value", 2);
-      return args[++i];
-    };
+    auto value = [&] { return kalvor::tool::OptionValue(args, i); };
     if (a == L"--voice")
       voice = value();
     else if (a == L"--mode")
@@ -267,13 +259,8 @@ int Say(const std::vector<std::wstring>& args) {
   if (!file.empty() && !words.empty()) Fail(L"give the text as words or with -f, not both", 2);
 
   int pitch = -1;
-  if (!pitchText.empty()) {
-    wchar_t* end = nullptr;
-    const long p = std::wcstol(pitchText.c_str(), &end, 10);
-    if (*end || p < 0 || p > 65535)
-      Fail(L"--pitch takes a whole number from 0 to 65535, not \"" + pitchText + L"\"", 2);
-    pitch = static_cast<int>(p);
-  }
+  if (!pitchText.empty())
+    pitch = static_cast<int>(kalvor::tool::NumberIn(L"--pitch", pitchText, 0, 65535));
   if (!rateText.empty()) pitch = static_cast<int>(PitchForRate(rateText));
 
   std::wstring text;
@@ -298,7 +285,7 @@ int Say(const std::vector<std::wstring>& args) {
 
   Ptr<ITTSFindW> findW;
   Ptr<ITTSFindA> findA;
-  GUID mode = voice == L"female" ? kFemaleMode : kMaleMode;
+  GUID mode = voice == L"female" ? kalvor::KalvorModeFemale : kalvor::KalvorModeMale;
   std::wstring foundName;
   if (ansi) {
     CreateEnumerator(IID_ITTSFindA, findA.OutVoid());
@@ -310,12 +297,7 @@ int Say(const std::vector<std::wstring>& args) {
     } else {
       criteria.gModeID = mode;
     }
-    const HRESULT hr = findA->Find(&criteria, &rank, &found);
-    Check(hr, L"the run time could not search its voice modes");
-    if (hr != S_OK)
-      Fail(L"no SAPI 4 voice mode " +
-           (modeName.empty() ? GuidText(mode) : L"named \"" + modeName + L"\"") +
-           L" (kalvor-sapi list shows the listed ones)");
+    CheckFound(findA->Find(&criteria, &rank, &found), modeName, mode);
     mode = found.gModeID;
     foundName = AnsiToWide(found.szModeName, TTSI_NAMELEN);
   } else {
@@ -326,12 +308,7 @@ int Say(const std::vector<std::wstring>& args) {
       lstrcpynW(criteria.szModeName, modeName.c_str(), TTSI_NAMELEN);
     else
       criteria.gModeID = mode;
-    const HRESULT hr = findW->Find(&criteria, &rank, &found);
-    Check(hr, L"the run time could not search its voice modes");
-    if (hr != S_OK)
-      Fail(L"no SAPI 4 voice mode " +
-           (modeName.empty() ? GuidText(mode) : L"named \"" + modeName + L"\"") +
-           L" (kalvor-sapi list shows the listed ones)");
+    CheckFound(findW->Find(&criteria, &rank, &found), modeName, mode);
     mode = found.gModeID;
     foundName.assign(found.szModeName, wcsnlen(found.szModeName, TTSI_NAMELEN));
   }
@@ -366,12 +343,7 @@ int Say(const std::vector<std::wstring>& args) {
     Check(findA->Select(mode, centralA.Out(), audioObject.Get()),
           L"cannot select the voice mode \"" + foundName + L"\"");
     ITTSCentralA* central = centralA.Get();
-    if (pitch >= 0) {
-      Ptr<ITTSAttributesA> attributes;
-      Check(central->QueryInterface(IID_ITTSAttributesA, attributes.OutVoid()),
-            L"the voice mode has no attributes");
-      Check(attributes->PitchSet(static_cast<WORD>(pitch)), L"cannot set the pitch");
-    }
+    if (pitch >= 0) SetPitch<ITTSAttributesA>(central, IID_ITTSAttributesA, pitch);
     std::string a = WideToAnsi(text);
     spoken =
         central->TextData(CHARSET_TEXT, flags, SDATA{a.data(), static_cast<DWORD>(a.size() + 1)},
@@ -380,12 +352,7 @@ int Say(const std::vector<std::wstring>& args) {
     Check(findW->Select(mode, centralW.Out(), audioObject.Get()),
           L"cannot select the voice mode \"" + foundName + L"\"");
     ITTSCentralW* central = centralW.Get();
-    if (pitch >= 0) {
-      Ptr<ITTSAttributesW> attributes;
-      Check(central->QueryInterface(IID_ITTSAttributesW, attributes.OutVoid()),
-            L"the voice mode has no attributes");
-      Check(attributes->PitchSet(static_cast<WORD>(pitch)), L"cannot set the pitch");
-    }
+    if (pitch >= 0) SetPitch<ITTSAttributesW>(central, IID_ITTSAttributesW, pitch);
     spoken = central->TextData(
         CHARSET_TEXT, flags,
         SDATA{text.data(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))},
@@ -459,16 +426,7 @@ int wmain(int argc, wchar_t** argv) {
     Err(L"kalvor-sapi: cannot initialise COM: " + DescribeHresult(init) + L"\n");
     return 1;
   }
-  int code;
-  try {
-    code = Run(std::vector<std::wstring>(argv + 1, argv + argc));
-  } catch (const Failure& f) {
-    Err(L"kalvor-sapi: " + f.message + L"\n");
-    code = f.code;
-  } catch (const std::exception& e) {
-    Err(L"kalvor-sapi: " + kalvor::win::FromUtf8(e.what()) + L"\n");
-    code = 1;
-  }
+  const int code = kalvor::win::ToolMain(L"kalvor-sapi", argc, argv, Run);
   CoUninitialize();
   return code;
 }

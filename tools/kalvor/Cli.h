@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "UserError.h"
+
 namespace kalvor::cli {
 
-// A user error: printed as "kalvor: MESSAGE", exit code 1 (2 for a usage error).
-class CliError : public std::runtime_error {
- public:
-  explicit CliError(const std::string& m, int code = 1) : std::runtime_error(m), exit_code(code) {}
-  int exit_code;
-};
+// A user error: printed as "kalvor: MESSAGE", exit code 1 (2 for a usage error). The text
+// conversions throw the same type, so that bad input reads as any other user error.
+using CliError = UserError;
 
 // Walks a command's arguments. "--" ends the options: every argument after it is taken as it is
 // (Plain), also one that starts with a minus.

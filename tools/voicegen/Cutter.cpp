@@ -25,7 +25,8 @@ class Analysis {
     const double scale = static_cast<double>(cs.rate) / u.sampleRate;
     auto at = [&](std::int64_t s22) {
       auto s = static_cast<std::int64_t>(std::llround(static_cast<double>(s22) * scale));
-      return static_cast<std::size_t>(std::clamp<std::int64_t>(s, 0, Size()));
+      return static_cast<std::size_t>(
+          std::clamp<std::int64_t>(s, 0, static_cast<std::int64_t>(Size())));
     };
     // espeak-ng reports pauses as phonemes of their own ("_", "_:"); the rest are the carrier's
     // phonemes, in order. Each phoneme lasts until the next event of either kind.
@@ -60,8 +61,8 @@ class Analysis {
       case PointKind::SoundEnd:
         return SnapForward(LastSound(0, Size()));
       case PointKind::ConsonantStart: {
-        int ph = FirstPhoneme(p.letter);
-        if (ph < 0) return VowelStartOf(NextPhoneme(p.letter));
+        std::size_t ph = FirstPhoneme(p.letter);
+        if (ph == kNone) return VowelStartOf(NextPhoneme(p.letter));
         std::size_t s = ranges_[ph].first;
         if (!IsStop(names_[ph])) return SnapBack(FirstSound(s, ranges_[ph].second));
         // A stop starts with its closure: the silence before the burst, as long as the speaker
@@ -76,14 +77,14 @@ class Analysis {
       case PointKind::VowelMiddle:
         return Middle(FirstPhoneme(p.letter));
       case PointKind::LetterEnd: {
-        int ph = LastPhoneme(p.letter);
-        for (int l = p.letter; ph < 0 && l > 0;) ph = LastPhoneme(--l);
-        if (ph < 0) throw std::runtime_error("a letter without sound at the carrier's start");
+        std::size_t ph = LastPhoneme(p.letter);
+        for (int l = p.letter; ph == kNone && l > 0;) ph = LastPhoneme(--l);
+        if (ph == kNone) throw std::runtime_error("a letter without sound at the carrier's start");
         return SnapForward(SoundRunEnd(ranges_[ph].first, ranges_[ph].second));
       }
       case PointKind::ClosureEnd: {
-        int ph = FirstPhoneme(p.letter);
-        if (ph < 0 || !IsStop(names_[ph]))
+        std::size_t ph = FirstPhoneme(p.letter);
+        if (ph == kNone || !IsStop(names_[ph]))
           throw std::runtime_error("a closure asked of a letter that is no stop");
         // The burst is the first sound of the stop's range, or begins a little before it where
         // espeak-ng's event comes late; the closure is the silence before the burst.
@@ -95,7 +96,7 @@ class Analysis {
 
   // The reference period of the vowel that letter holds: one period from its middle.
   std::vector<float> ReferencePeriod(int letter) const {
-    int ph = FirstPhoneme(letter);
+    std::size_t ph = FirstPhoneme(letter);
     std::size_t m = Middle(ph);
     auto P = static_cast<std::size_t>(cs_.period);
     if (m + P > Size()) throw std::runtime_error("a reference vowel shorter than one period");
@@ -104,23 +105,25 @@ class Analysis {
   }
 
  private:
-  int FirstPhoneme(int letter) const {
+  // The phoneme of a letter, by its index; kNone for a letter without one (a silent Ğ).
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t FirstPhoneme(int letter) const {
     for (std::size_t k = 0; k < letterOf_.size(); ++k)
-      if (letterOf_[k] == letter) return static_cast<int>(k);
-    return -1;
+      if (letterOf_[k] == letter) return k;
+    return kNone;
   }
-  int LastPhoneme(int letter) const {
+  std::size_t LastPhoneme(int letter) const {
     for (std::size_t k = letterOf_.size(); k-- > 0;)
-      if (letterOf_[k] == letter) return static_cast<int>(k);
-    return -1;
+      if (letterOf_[k] == letter) return k;
+    return kNone;
   }
-  int NextPhoneme(int letter) const {
+  std::size_t NextPhoneme(int letter) const {
     for (std::size_t k = 0; k < letterOf_.size(); ++k)
-      if (letterOf_[k] > letter) return static_cast<int>(k);
+      if (letterOf_[k] > letter) return k;
     throw std::runtime_error("a silent letter at the carrier's end");
   }
 
-  std::size_t VowelStartOf(int ph) const {
+  std::size_t VowelStartOf(std::size_t ph) const {
     return SnapBack(FirstSound(ranges_[ph].first, ranges_[ph].second));
   }
 
@@ -188,7 +191,7 @@ class Analysis {
   // starting point: every unit cut at that vowel is cut at the same point of the glottal cycle, so
   // two halves from different carriers meet as one continuous period. Without one, it is the
   // gentlest rising zero crossing of the period around the middle.
-  std::size_t Middle(int ph) const {
+  std::size_t Middle(std::size_t ph) const {
     std::size_t a = FirstSound(ranges_[ph].first, ranges_[ph].second);
     std::size_t b = LastSound(ranges_[ph].first, ranges_[ph].second);
     std::size_t c = (a + b) / 2;
@@ -251,7 +254,8 @@ CutUnit CutCarrier(const Carrier& carrier, const Utterance& utterance, const Cut
   u.endsMidVowel = carrier.end.kind == PointKind::VowelMiddle;
   // A consonant of no sound of its own (Ğ between consonants) gives an empty unit.
   if (carrier.start.kind == PointKind::ConsonantStart && carrier.end.kind == PointKind::LetterEnd &&
-      carrier.start.letter == carrier.end.letter && carrier.phonemes[carrier.start.letter].empty())
+      carrier.start.letter == carrier.end.letter &&
+      carrier.phonemes[static_cast<std::size_t>(carrier.start.letter)].empty())
     return u;
   Analysis a(carrier, utterance, cs);
   std::size_t s = a.Point(carrier.start), e = a.Point(carrier.end);
@@ -282,10 +286,11 @@ int EstimatePeriod(const std::vector<float>& x, int rate) {
     if (i >= win) e -= double(x[i - win]) * x[i - win];
     if (i + 1 >= win && e > bestE) bestE = e, best = i + 1 - win;
   }
-  const int minLag = rate / 400, maxLag = rate / 50;
+  const auto minLag = static_cast<std::size_t>(rate / 400);
+  const auto maxLag = static_cast<std::size_t>(rate / 50);
   std::vector<double> corr(maxLag + 2, 0.0);
   double top = 0;
-  for (int L = minLag; L <= maxLag + 1; ++L) {
+  for (std::size_t L = minLag; L <= maxLag + 1; ++L) {
     double c = 0;
     for (std::size_t i = best; i < best + win && i + L < x.size(); ++i)
       c += double(x[i]) * x[i + L];
@@ -293,14 +298,14 @@ int EstimatePeriod(const std::vector<float>& x, int rate) {
     top = std::max(top, corr[L]);
   }
   // The first strong peak is the period; its multiples correlate nearly as well.
-  int lag = minLag;
-  for (int L = minLag + 1; L <= maxLag; ++L) {
+  std::size_t lag = minLag;
+  for (std::size_t L = minLag + 1; L <= maxLag; ++L) {
     if (corr[L] >= 0.85 * top && corr[L] >= corr[L - 1] && corr[L] >= corr[L + 1]) {
       lag = L;
       break;
     }
   }
-  return lag;
+  return static_cast<int>(lag);
 }
 
 }  // namespace kalvor::voicegen

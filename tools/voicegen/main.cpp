@@ -63,7 +63,7 @@ std::vector<std::string> SplitNames(const std::string& list) {
     if (c != ',') {
       cur += c;
     } else if (!cur.empty()) {
-      out.push_back(kalvor::cli::Utf8ToCp1254(cur));
+      out.push_back(kalvor::Utf8ToCp1254(cur));
       cur.clear();
     }
   }
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   std::string voice, output, units, joinsVoice, textFile, text, words;
   double maxRatio = 0;
   int maxReleases = -1;
-  bool quiet = false, list = false;
+  bool quiet = false, listUnits = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* opt) -> std::string {
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
       } else if (a == "--units") {
         units = value("--units");
       } else if (a == "--list-units") {
-        list = true;
+        listUnits = true;
       } else if (a == "-q") {
         quiet = true;
       } else if (a == "--check-joins") {
@@ -133,21 +133,21 @@ int main(int argc, char** argv) {
     }
   }
   try {
-    if (list) {
+    if (listUnits) {
       for (const auto& n : AllUnitNames())
-        std::printf("%s\n", kalvor::cli::Cp1254ToUtf8(n).c_str());
+        std::printf("%s\n", kalvor::Cp1254ToUtf8(n).c_str());
       return 0;
     }
     if (!joinsVoice.empty()) {
       if (text.empty() == textFile.empty()) return Fail("give the text or -f FILE", 2);
-      std::string t = kalvor::cli::Utf8ToCp1254(textFile.empty() ? text : ReadFile(textFile));
+      std::string t = kalvor::Utf8ToCp1254(textFile.empty() ? text : ReadFile(textFile));
       JoinReport r = CheckJoins(joinsVoice, t);
       std::fputs(FormatJoinReport(r).c_str(), stdout);
       TailReport tails = CheckTails(joinsVoice);
-      std::fputs(kalvor::cli::Cp1254ToUtf8(FormatTailReport(tails)).c_str(), stdout);
-      std::vector<std::string> list = words.empty() ? DoubledStopWords() : SplitNames(words);
-      std::vector<ReleaseCount> releases = CountReleases(joinsVoice, list);
-      std::fputs(kalvor::cli::Cp1254ToUtf8(FormatReleases(releases)).c_str(), stdout);
+      std::fputs(kalvor::Cp1254ToUtf8(FormatTailReport(tails)).c_str(), stdout);
+      std::vector<std::string> checked = words.empty() ? DoubledStopWords() : SplitNames(words);
+      std::vector<ReleaseCount> releases = CountReleases(joinsVoice, checked);
+      std::fputs(kalvor::Cp1254ToUtf8(FormatReleases(releases)).c_str(), stdout);
       if (r.joins.count == 0) return Fail("the text gave no joins");
       if (maxRatio > 0 && r.joins.p95 > maxRatio * r.inside.p99)
         return Fail("joins are rough: their 95th percentile is above " + std::to_string(maxRatio) +
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
                     " units end in a silence and a stray fragment of sound");
       for (const ReleaseCount& c : releases)
         if (maxReleases >= 0 && c.releases > maxReleases)
-          return Fail("\"" + kalvor::cli::Cp1254ToUtf8(c.word) + "\" has " +
+          return Fail("\"" + kalvor::Cp1254ToUtf8(c.word) + "\" has " +
                       std::to_string(c.releases) + " stop releases, more than " +
                       std::to_string(maxReleases));
       return 0;
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     } else {
       for (const std::string& n : SplitNames(units)) {
         if (!ParseUnitName(n))
-          return Fail("\"" + kalvor::cli::Cp1254ToUtf8(n) + "\" is not a unit name", 2);
+          return Fail("\"" + kalvor::Cp1254ToUtf8(n) + "\" is not a unit name", 2);
         names.push_back(n);
       }
     }

@@ -1,17 +1,10 @@
-// The SAPI 5 face of Kalvor: the engine's class identifier and the voice tokens that name it.
+// The SAPI 5 face of Kalvor: the voice tokens that name its engine class (KalvorIds.h).
 // Shared by the engine, its registration (kalvor-reg) and the tests.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "KalvorIds.h"  // CLSID_KalvorSapi5Engine
 
 namespace kalvor {
-
-// The SAPI 5 engine class, served by Kalvor.dll beside the SAPI 4 engine class.
-inline constexpr CLSID CLSID_KalvorSapi5Engine = {
-    0xB59D7F8A, 0xFCC9, 0x4B1E, {0xA9, 0x55, 0x3A, 0x43, 0x1F, 0xBD, 0x6C, 0x9A}};
 
 // The token value that names the voice's speech data file: a bare name is looked up beside the
 // engine DLL, as the SAPI 4 modes look up theirs.

@@ -63,23 +63,36 @@ void Err(const std::wstring& text) {
   Write(STD_ERROR_HANDLE, stderr, text);
 }
 
-std::wstring FromUtf8(const std::string& s) {
+std::wstring FromCodePage(UINT codePage, const std::string& s) {
   if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  const int n = MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  if (n > 0) MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
   return w;
 }
 
-std::string ToUtf8(const std::wstring& s) {
+std::string ToCodePage(UINT codePage, const std::wstring& s) {
   if (s.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
+  const int n = WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
                                     nullptr, nullptr);
   std::string u(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
   if (n > 0)
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), u.data(), n, nullptr,
+    WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), u.data(), n, nullptr,
                         nullptr);
   return u;
+}
+
+std::wstring FromUtf8(const std::string& s) {
+  return FromCodePage(CP_UTF8, s);
+}
+std::string ToUtf8(const std::wstring& s) {
+  return ToCodePage(CP_UTF8, s);
+}
+
+std::wstring GuidText(const GUID& g) {
+  wchar_t buf[64] = {};
+  StringFromGUID2(g, buf, 64);
+  return buf;
 }
 
 std::wstring SystemMessage(long code) {

@@ -2,6 +2,11 @@
 // UTF-8 when the output is a file or a pipe (the tests read it so).
 #pragma once
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 #include <string>
 
 namespace kalvor::win {
@@ -11,6 +16,12 @@ void Err(const std::wstring& text);
 
 std::wstring FromUtf8(const std::string& s);
 std::string ToUtf8(const std::wstring& s);
+// The same for any Windows code page (CP_ACP: the system's ANSI code page).
+std::wstring FromCodePage(UINT codePage, const std::string& s);
+std::string ToCodePage(UINT codePage, const std::wstring& s);
+
+// "{E9214560-A13D-...}": a GUID as the registry and the tools write it.
+std::wstring GuidText(const GUID& g);
 
 // The system's own description of a Win32 error or HRESULT, without the trailing line break.
 std::wstring SystemMessage(long code);

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Cli.h"
+#include "UserError.h"
 
-namespace kalvor::cli {
+namespace kalvor {
 namespace {
 
 TEST(Cp1254, TurkishLettersRoundTrip) {
@@ -18,10 +18,10 @@ TEST(Cp1254, TurkishLettersRoundTrip) {
 TEST(Cp1254, UnmappableBecomesSpaceAndBadUtf8IsRejected) {
   EXPECT_EQ(Utf8ToCp1254("a\xE2\x82\xBD" "b"), "a b");  // ruble sign is not in 1254
   EXPECT_EQ(Utf8ToCp1254("\xEF\xBB\xBFok"), "ok");      // byte order mark dropped
-  EXPECT_THROW(Utf8ToCp1254("\xFD"), CliError);          // a 1254 byte is not UTF-8
-  EXPECT_THROW(Utf8ToCp1254("\xC3"), CliError);          // cut inside a character
-  EXPECT_THROW(Utf8ToCp1254("\xC0\x80"), CliError);      // overlong
+  EXPECT_THROW(Utf8ToCp1254("\xFD"), UserError);          // a 1254 byte is not UTF-8
+  EXPECT_THROW(Utf8ToCp1254("\xC3"), UserError);          // cut inside a character
+  EXPECT_THROW(Utf8ToCp1254("\xC0\x80"), UserError);      // overlong
 }
 
 }  // namespace
-}  // namespace kalvor::cli
+}  // namespace kalvor

@@ -3,9 +3,9 @@
 #include <array>
 #include <cstdint>
 
-#include "Cli.h"
+#include "UserError.h"
 
-namespace kalvor::cli {
+namespace kalvor {
 namespace {
 
 // 0x80..0x9F; 0 marks the five unassigned codes.
@@ -14,25 +14,21 @@ constexpr char32_t kHigh80[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026
                                   0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0,      0x0178};
 
+// A0..FF is Latin-1 but for the six Turkish letters.
+struct TurkishLetter {
+  unsigned char code;
+  char32_t letter;
+};
+constexpr TurkishLetter kTurkish[] = {{0xD0, 0x011E} /* Ğ */, {0xDD, 0x0130} /* İ */,
+                                      {0xDE, 0x015E} /* Ş */, {0xF0, 0x011F} /* ğ */,
+                                      {0xFD, 0x0131} /* ı */, {0xFE, 0x015F} /* ş */};
+
 char32_t ToUnicode(unsigned char b) {
   if (b < 0x80) return b;
   if (b < 0xA0) return kHigh80[b - 0x80];
-  switch (b) {
-    case 0xD0:
-      return 0x011E;  // Ğ
-    case 0xDD:
-      return 0x0130;  // İ
-    case 0xDE:
-      return 0x015E;  // Ş
-    case 0xF0:
-      return 0x011F;  // ğ
-    case 0xFD:
-      return 0x0131;  // ı
-    case 0xFE:
-      return 0x015F;  // ş
-    default:
-      return b;  // the rest of A0..FF is Latin-1
-  }
+  for (const TurkishLetter& t : kTurkish)
+    if (t.code == b) return t.letter;
+  return b;
 }
 
 // Every character of the code page lies below U+2200: one table look-up per character.
@@ -95,18 +91,18 @@ std::string Utf8ToCp1254(std::string_view in) {
       c = b & 0x07;
       n = 4;
     } else {
-      throw CliError("the text is not UTF-8 (byte " + std::to_string(i) + ")");
+      throw UserError("the text is not UTF-8 (byte " + std::to_string(i) + ")");
     }
-    if (i + n > in.size()) throw CliError("the text is not UTF-8 (it ends inside a character)");
+    if (i + n > in.size()) throw UserError("the text is not UTF-8 (it ends inside a character)");
     for (std::size_t k = 1; k < n; ++k) {
       auto cb = static_cast<unsigned char>(in[i + k]);
       if ((cb & 0xC0) != 0x80)
-        throw CliError("the text is not UTF-8 (byte " + std::to_string(i + k) + ")");
+        throw UserError("the text is not UTF-8 (byte " + std::to_string(i + k) + ")");
       c = (c << 6) | (cb & 0x3F);
     }
     bool overlong = (n == 2 && c < 0x80) || (n == 3 && c < 0x800) || (n == 4 && c < 0x10000);
     if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-      throw CliError("the text is not UTF-8 (byte " + std::to_string(i) + ")");
+      throw UserError("the text is not UTF-8 (byte " + std::to_string(i) + ")");
     if (c == 0xFEFF && i == 0) {  // byte order mark
       i += n;
       continue;
@@ -128,4 +124,4 @@ std::string Cp1254ToUtf8(std::string_view text) {
   return out;
 }
 
-}  // namespace kalvor::cli
+}  // namespace kalvor

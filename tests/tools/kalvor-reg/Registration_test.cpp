@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "EngineModule.h"
+#include "KalvorIds.h"
 #include "Registration.h"
 #include "Sapi5Voices.h"
 #include "Speech.h"
