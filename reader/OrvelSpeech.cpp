@@ -32,11 +32,11 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
 }
 
 // The range of one attribute, learnt by asking for the extremes: an engine clamps a request to
-// its limits. The value is put back as it was. Answers {minimum, maximum}.
-template <class T>
-std::pair<T, T> ProbeRange(ITTSAttributesA& a,
-                           HRESULT (STDMETHODCALLTYPE ITTSAttributesA::*get)(T*),
-                           HRESULT (STDMETHODCALLTYPE ITTSAttributesA::*set)(T)) {
+// its limits. The value is put back as it was. Answers {minimum, maximum}. The methods' class is
+// deduced: the ANSI interface inherits them from the declaration it shares with the wide one.
+template <class Interface, class T>
+std::pair<T, T> ProbeRange(ITTSAttributesA& a, HRESULT (STDMETHODCALLTYPE Interface::*get)(T*),
+                           HRESULT (STDMETHODCALLTYPE Interface::*set)(T)) {
   T saved = 0, max = 0, min = 0;
   (a.*get)(&saved);
   (a.*set)(std::numeric_limits<T>::max());

@@ -105,8 +105,8 @@ class TOrvelSpeech {
   void FillEngineInfo(const TTSMODEINFOA& info);
   // The selected mode's attributes; throws kalvor::Exception when no mode is selected.
   ITTSAttributesA& SelectedAttributes() const;
-  template <class T>
-  T AttributeGet(HRESULT (STDMETHODCALLTYPE ITTSAttributesA::*get)(T*)) const {
+  template <class Interface, class T>
+  T AttributeGet(HRESULT (STDMETHODCALLTYPE Interface::*get)(T*)) const {
     T value = 0;
     (SelectedAttributes().*get)(&value);
     return value;

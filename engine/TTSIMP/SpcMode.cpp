@@ -12,6 +12,7 @@
 #include "MsgWindow.h"
 #include "StrPlaySP_Text.h"
 #include "VoiceModes.h"
+#include "WaveFormat.h"
 
 namespace kalvor {
 namespace {
@@ -41,14 +42,7 @@ HRESULT TSpcMode::Init() {
     FPlayer->SetOnEndOfData([this](TStrPlayer&) { HandleEndOfData(); });
 
     // The format follows the synthesizer's sample width, which is 2 until a voice is loaded.
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = 16000;
-    format.nBlockAlign = FPlayer->DataSize();
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-    format.wBitsPerSample = static_cast<WORD>(8 * FPlayer->DataSize());
-    format.cbSize = 0;
+    WAVEFORMATEX format = sapi4::PcmFormat(16000, static_cast<WORD>(8 * FPlayer->DataSize()));
 
     // Without both interfaces there is nowhere to speak to: refuse now rather than fail on every
     // later call.
